@@ -1,0 +1,7 @@
+#include "sim/ArmPose.h"
+
+ArmPose &ArmPose::instance()
+{
+    static ArmPose pose;
+    return pose;
+}
