@@ -1,0 +1,15 @@
+#pragma once
+
+#include "sim/ImageRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Reads a device-independent bitmap (".bmp", with or without its 14-byte file header) and converts
+// it to 24-bit RGB rows. Returns null on any failure after showing the failure's message through
+// ShowLoaderMessage (caption "Error").
+std::unique_ptr<ImageRecord> LoadDIBImage(const char *path);
+
+// The same conversion over bytes already in memory; name is only used in messages.
+std::unique_ptr<ImageRecord> LoadDIBImageFromMemory(const std::uint8_t *data, std::size_t size, const char *name);
