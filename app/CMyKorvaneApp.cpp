@@ -1,0 +1,31 @@
+#include "app/CMyKorvaneApp.h"
+
+#include "app/CMyKorvaneDoc.h"
+
+#include <QScreen>
+
+CMyKorvaneApp::CMyKorvaneApp(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setOrganizationName(QString::fromLatin1(CMyKorvaneDoc::SettingsOrganisation));
+    setApplicationName(QString::fromLatin1(CMyKorvaneDoc::SettingsApplication));
+}
+
+CMyKorvaneApp::~CMyKorvaneApp()
+{
+    delete m_frame;
+}
+
+bool CMyKorvaneApp::InitInstance(const CMainFrame::PaneFactory &panes)
+{
+    m_document = new CMyKorvaneDoc(this);
+    m_document->OnNewDocument();
+    m_frame = new CMainFrame(m_document, panes);
+    m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    // Shown maximised; the geometry also covers desktops without a window manager to honour it.
+    if (const QScreen *screen = m_frame->screen())
+        m_frame->setGeometry(screen->availableGeometry());
+    m_frame->showMaximized();
+    m_frame->repaint();
+    return true;
+}
