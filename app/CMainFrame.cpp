@@ -79,7 +79,9 @@ CMainFrame::CMainFrame(CMyKorvaneDoc *document, const PaneFactory &panes, QWidge
 
 CMainFrame::~CMainFrame()
 {
+    // The panes go after this object's own part: stop hearing about focus moves first.
     qApp->removeEventFilter(this);
+    disconnect(qApp, nullptr, this, nullptr);
 }
 
 float &CMainFrame::headingAngle()
