@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config clang
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
-  xvfb xauth x11-utils imagemagick fonts-wqy-zenhei
+  xvfb xauth x11-utils imagemagick fonts-wqy-zenhei fonts-liberation2
 )
 missing=()
 for p in "${packages[@]}"; do
