@@ -7,8 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QStyle>
-#include <QStyleFactory>
 #include <QStyleOptionSlider>
 #include <QToolTip>
 
@@ -18,15 +18,59 @@
 namespace {
 
 // Jump-to-click and thumb placement depend on the handle and groove geometry of the style.
-// All bitmap sliders use Fusion's, whatever the desktop style, so they behave the same
-// everywhere; the style never paints anything here.
+// All bitmap sliders take Fusion's, whatever the desktop style, so they behave the same
+// everywhere (the style never paints anything here), with the handle as long as the thumb
+// drawn over it, so the part that starts a drag is the part the operator sees.
+class SliderGeometryStyle : public QProxyStyle
+{
+public:
+    SliderGeometryStyle()
+        : QProxyStyle(QStringLiteral("Fusion"))
+    {
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption *option,
+                    const QWidget *widget) const override
+    {
+        if (metric == PM_SliderLength) {
+            if (const int length = thumbLength(widget); length > 0)
+                return length;
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option,
+                         SubControl sub, const QWidget *widget) const override
+    {
+        QRect rect = QProxyStyle::subControlRect(control, option, sub, widget);
+        if (control == CC_Slider && sub == SC_SliderHandle) {
+            if (const int length = thumbLength(widget); length > 0) {
+                if (static_cast<const CBitSlider *>(widget)->orientation() == Qt::Horizontal)
+                    rect.setWidth(length);
+                else
+                    rect.setHeight(length);
+            }
+        }
+        return rect;
+    }
+
+private:
+    static int thumbLength(const QWidget *widget)
+    {
+        const auto *slider = qobject_cast<const CBitSlider *>(widget);
+        if (!slider || !slider->thumb())
+            return 0;
+        const QSize size = slider->thumb()->size();
+        return slider->orientation() == Qt::Horizontal ? size.width() : size.height();
+    }
+};
+
 QStyle *geometryStyle()
 {
     static QPointer<QStyle> style;
     if (!style) {
-        style = QStyleFactory::create(QStringLiteral("Fusion"));
-        if (style)
-            style->setParent(QCoreApplication::instance());
+        style = new SliderGeometryStyle;
+        style->setParent(QCoreApplication::instance());
     }
     return style;
 }
