@@ -204,6 +204,13 @@ private:
 
         if (const char *bad = checkLayout(h))
             return bad;
+        // Uncompressed rows must all be in the file before anything is allocated for them. The last
+        // row may lack its padding; everything else must be there.
+        const std::uint64_t rowBytes = (static_cast<std::uint64_t>(h.width) * h.bitCount + 7) / 8;
+        const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bitCount + 31) / 32 * 4;
+        const bool compressed = h.compression == kRle8 || h.compression == kRle4;
+        if (!compressed && !fits(bitsAt, stride * static_cast<std::uint64_t>(rows - 1) + rowBytes))
+            return kConversionError;
 
         m_width = h.width;
         m_rows = rows;
@@ -217,7 +224,7 @@ private:
         case kRle4:
             return decodeRle(bitsAt, h.compression == kRle4);
         default:
-            return decodePlain(h, bitsAt);
+            return decodePlain(h, bitsAt, stride);
         }
     }
 
@@ -266,14 +273,8 @@ private:
         out[2] = c.b;
     }
 
-    const char *decodePlain(const Header &h, std::uint64_t bitsAt)
+    const char *decodePlain(const Header &h, std::uint64_t bitsAt, std::uint64_t stride)
     {
-        const std::uint64_t rowBytes = (static_cast<std::uint64_t>(h.width) * h.bitCount + 7) / 8;
-        const std::uint64_t stride = (static_cast<std::uint64_t>(h.width) * h.bitCount + 31) / 32 * 4;
-        // The last row may lack its padding; everything else must be there.
-        if (!fits(bitsAt, stride * (m_rows - 1) + rowBytes))
-            return kConversionError;
-
         std::uint32_t masks[3] = {h.masks[0], h.masks[1], h.masks[2]};
         if (h.compression == kRgb && h.bitCount == 16) {
             masks[0] = 0x7C00;
