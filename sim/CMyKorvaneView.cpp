@@ -1,0 +1,362 @@
+#include "sim/CMyKorvaneView.h"
+
+#include "sim/ArmPose.h"
+#include "sim/JointKeys.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QTimer>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstdio>
+
+CMyKorvaneView::CMyKorvaneView(QWidget *parent) : QOpenGLWidget(parent)
+{
+    setFormat(surfaceFormat());
+    setFocusPolicy(Qt::StrongFocus);
+
+    ArmPose &pose = ArmPose::instance();
+    pose = ArmPose{};
+    m_environment.LoadImages("./3DS");
+
+    m_redrawTimer = new QTimer(this);
+    m_redrawTimer->setObjectName(QStringLiteral("RedrawTimer1"));
+    m_redrawTimer->setInterval(RedrawIntervalMs);
+    connect(m_redrawTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+
+    createMenus();
+}
+
+CMyKorvaneView::~CMyKorvaneView()
+{
+    m_redrawTimer->stop();
+    if (context() && context()->isValid()) {
+        // The base class destroys the context after this object's members are gone; the
+        // release hook must not run then.
+        disconnect(context(), nullptr, this, nullptr);
+        makeCurrent();
+        releaseContextResources();
+        doneCurrent();
+    }
+}
+
+QSurfaceFormat CMyKorvaneView::surfaceFormat()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setAlphaBufferSize(0);
+    format.setDepthBufferSize(32);
+    format.setStencilBufferSize(0);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    return format;
+}
+
+void CMyKorvaneView::createMenus()
+{
+    // Parented to the view so the main window finds exactly these two as its direct QMenu children.
+    m_environmentMenu = new QMenu(QStringLiteral("Environment set"), this);
+    m_environmentMenu->setObjectName(QStringLiteral("EnvironmentSet"));
+    QMenu *floor = m_environmentMenu->addMenu(QStringLiteral("floor set"));
+    addCommand(floor, ID_FLOOR_GRID, QStringLiteral("Grid"), QString());
+    addCommand(floor, ID_FLOOR_TEXTURED, QStringLiteral("Floor"), QString());
+    QMenu *stage = m_environmentMenu->addMenu(QStringLiteral("stage set"));
+    addCommand(stage, ID_STAGE_NONE, QStringLiteral("None"), QStringLiteral("场地没有摆设"));
+    addCommand(stage, ID_STAGE_DECORATED, QStringLiteral("Decorate the family"), QStringLiteral("内核自带环境。"));
+
+    m_controlMenu = new QMenu(QStringLiteral("Control"), this);
+    m_controlMenu->setObjectName(QStringLiteral("Control"));
+    QMenu *method = m_controlMenu->addMenu(QStringLiteral("Robot control method"));
+    addCommand(method, ID_SEPARATE_SIMULATION, QStringLiteral("separate simulation"), QString());
+    addCommand(method, ID_REALTIME_SIMULATION, QStringLiteral("real-time simulation"), QString());
+
+    for (QMenu *menu : {m_environmentMenu, m_controlMenu, floor, stage, method})
+        connect(menu, &QMenu::aboutToShow, this, &CMyKorvaneView::updateChecks);
+    updateChecks();
+}
+
+QAction *CMyKorvaneView::addCommand(QMenu *menu, int id, const QString &caption, const QString &prompt)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::number(id));
+    action->setData(id);
+    action->setCheckable(true);
+    if (!prompt.isEmpty())
+        action->setStatusTip(prompt);
+    connect(action, &QAction::triggered, this, [this, id] {
+        switch (id) {
+        case ID_FLOOR_GRID: OnFloorGrid(); break;
+        case ID_FLOOR_TEXTURED: OnFloorTextured(); break;
+        case ID_STAGE_NONE: OnStageNone(); break;
+        case ID_STAGE_DECORATED: OnStageDecorated(); break;
+        case ID_SEPARATE_SIMULATION: OnSeparateSimulation(); break;
+        case ID_REALTIME_SIMULATION: OnRealTimeSimulation(); break;
+        default: break;
+        }
+        // A checkable action flips itself when triggered; the check marks follow the state instead.
+        updateChecks();
+    });
+    return action;
+}
+
+QAction *CMyKorvaneView::commandAction(int id) const
+{
+    for (QMenu *menu : {m_environmentMenu, m_controlMenu})
+        if (QAction *a = menu->findChild<QAction *>(QString::number(id)))
+            return a;
+    return nullptr;
+}
+
+void CMyKorvaneView::updateChecks()
+{
+    const std::pair<int, bool> states[] = {
+        {ID_FLOOR_GRID, m_gridFloor},
+        {ID_FLOOR_TEXTURED, !m_gridFloor},
+        {ID_STAGE_NONE, !m_showStage},
+        {ID_STAGE_DECORATED, m_showStage},
+        {ID_SEPARATE_SIMULATION, m_separate != 0},
+        {ID_REALTIME_SIMULATION, m_realTime != 0},
+    };
+    for (const auto &[id, checked] : states)
+        if (QAction *a = commandAction(id))
+            a->setChecked(checked);
+}
+
+void CMyKorvaneView::OnFloorGrid()
+{
+    m_gridFloor = true;
+    updateChecks();
+}
+
+void CMyKorvaneView::OnFloorTextured()
+{
+    m_gridFloor = false;
+    updateChecks();
+}
+
+void CMyKorvaneView::OnStageNone()
+{
+    m_showStage = false;
+    updateChecks();
+}
+
+void CMyKorvaneView::OnStageDecorated()
+{
+    m_showStage = true;
+    updateChecks();
+}
+
+void CMyKorvaneView::OnSeparateSimulation()
+{
+    if (m_realTime == 1) {
+        m_separate = 1;
+        m_realTime = 0;
+    }
+    updateChecks();
+}
+
+void CMyKorvaneView::OnRealTimeSimulation()
+{
+    if (m_separate == 1) {
+        m_realTime = 1;
+        m_separate = 0;
+    }
+    updateChecks();
+}
+
+void CMyKorvaneView::initializeGL()
+{
+    // A widget moved to another top-level window gets a new context: free what belonged to the old
+    // one then, while it is still current.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+            [this] {
+                makeCurrent();
+                releaseContextResources();
+                doneCurrent();
+            });
+
+    m_modelsLoaded = 0;
+    m_modelSlot = 0;
+    m_camera.reset();
+
+    glShadeModel(GL_FLAT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    // The modelview matrix is the identity here, so the light stays put relative to the eye.
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const GLfloat ambient[] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const GLfloat diffuse[] = {0.7f, 0.7f, 0.7f, 1.0f};
+    const GLfloat position[] = {6000.0f, 6000.0f, 6000.0f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+
+    m_environment.CreateTextures();
+
+    // File n lands in slot n - 1. A slot is emptied first, so a new context (the widget moved to
+    // another window) loads the arm again instead of appending a second copy.
+    for (int n = 1; n <= PartFileCount; ++n) {
+        char path[32];
+        std::snprintf(path, sizeof path, "./3DS/%d.3DS", n);
+        ModelTable()[m_modelSlot].clear();
+        TextureNameTable()[m_modelSlot].fill(0);
+        m_loader.ImportModel(path, static_cast<unsigned>(m_modelSlot));
+        ++m_modelSlot;
+    }
+    m_modelsLoaded = 1;
+
+    m_redrawTimer->start();
+}
+
+void CMyKorvaneView::releaseContextResources()
+{
+    m_environment.ReleaseTextures();
+}
+
+void CMyKorvaneView::resizeGL(int width, int height)
+{
+    // A pane squeezed to no height still gets a finite projection.
+    const int safeHeight = std::max(height, 1);
+    const qreal ratio = devicePixelRatioF();
+    glViewport(0, 0, static_cast<GLsizei>(width * ratio), static_cast<GLsizei>(height * ratio));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(40.0, static_cast<double>(width) / static_cast<double>(safeHeight), 1.0, 10000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void CMyKorvaneView::paintGL()
+{
+    RenderScene();
+}
+
+void CMyKorvaneView::RenderScene()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const QVector3D eye = m_camera.eye();
+    const QVector3D tilt = m_camera.tilt();
+    const QVector3D spin = m_camera.spin();
+    glTranslatef(eye.x(), eye.y(), eye.z());
+    glRotatef(tilt.x(), 1.0f, 0.0f, 0.0f);
+    glRotatef(tilt.y(), 0.0f, 1.0f, 0.0f);
+    glRotatef(tilt.z(), 0.0f, 0.0f, 1.0f);
+
+    glPushMatrix();
+    glRotatef(spin.x(), 1.0f, 0.0f, 0.0f);
+    glRotatef(spin.y(), 0.0f, 1.0f, 0.0f);
+    glRotatef(spin.z(), 0.0f, 0.0f, 1.0f);
+    m_environment.DrawAxes();
+    m_environment.DrawGround(m_gridFloor, m_showStage);
+    if (m_modelsLoaded == 1)
+        DrawArm();
+    glPopMatrix();
+    // QOpenGLWidget swaps (composes) the buffers once paintGL returns.
+}
+
+void CMyKorvaneView::DrawArm()
+{
+    const ArmPose &pose = ArmPose::instance();
+    // The fixed parts at the arm origin.
+    for (int slot : {0, 15, 16, 17, 18})
+        m_loader.DrawModel(slot, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    // Up the chain; each step builds on the one before.
+    glRotatef(pose.joint1, 0.0f, 0.0f, 1.0f);
+    glTranslatef(0.0f, 0.0f, 3.07087f);
+    m_loader.DrawModel(1, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    glTranslatef(0.0f, 0.0f, 1.16142f);
+    glRotatef(pose.joint2, 1.0f, 0.0f, 0.0f);
+    m_loader.DrawModel(2, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    glTranslatef(0.0f, 0.0f, 3.26181f);
+    glRotatef(pose.joint3, 1.0f, 0.0f, 0.0f);
+    m_loader.DrawModel(3, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    glTranslatef(0.0f, 0.0f, 3.26181f);
+    glRotatef(pose.joint4, 1.0f, 0.0f, 0.0f);
+    m_loader.DrawModel(4, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader.DrawModel(14, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    glTranslatef(0.0f, 0.07f, 2.92717f);
+    glRotatef(pose.joint5, 0.0f, 0.0f, 1.0f);
+    m_loader.DrawModel(5, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+
+    m_loader.DrawModel(6, 0.37f, -0.26f, 1.28f, 1.0f, pose.fingerLeft, 0.0f, 0.0f, 1.0f);
+    m_loader.DrawModel(7, -0.37f, -0.26f, 1.28f, 1.0f, pose.fingerRight, 0.0f, 0.0f, 1.0f);
+}
+
+void CMyKorvaneView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        m_camera.leftDown(p);
+    else if (event->button() == Qt::RightButton)
+        m_camera.rightDown(p);
+    QOpenGLWidget::mousePressEvent(event);
+}
+
+void CMyKorvaneView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        m_camera.leftUp(p);
+        update();
+    } else if (event->button() == Qt::RightButton) {
+        m_camera.rightUp(p);
+        update();
+    }
+    QOpenGLWidget::mouseReleaseEvent(event);
+}
+
+void CMyKorvaneView::mouseMoveEvent(QMouseEvent *event)
+{
+    const bool dragging = m_camera.leftDrag() || m_camera.rightDrag();
+    m_camera.move(event->position().toPoint());
+    if (dragging)
+        update();
+    QOpenGLWidget::mouseMoveEvent(event);
+}
+
+void CMyKorvaneView::keyPressEvent(QKeyEvent *event)
+{
+    if (const auto change = JointKeys::apply(event->key(), ArmPose::instance())) {
+        emit jointChangedFromView(m_realTime, change->servo, change->value);
+        update();
+    }
+    // Every key goes on to the default handling as well.
+    QOpenGLWidget::keyPressEvent(event);
+}
+
+void CMyKorvaneView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The right button zooms, so only the keyboard's menu key opens the view's menus here.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        event->accept();
+        return;
+    }
+    QMenu popup;
+    popup.addMenu(m_environmentMenu);
+    popup.addMenu(m_controlMenu);
+    popup.exec(event->globalPos());
+}

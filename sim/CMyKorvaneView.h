@@ -1,0 +1,101 @@
+#pragma once
+
+#include "sim/CLoad3DS.h"
+#include "sim/SceneEnvironment.h"
+#include "sim/ViewCamera.h"
+
+#include <QOpenGLWidget>
+#include <QSurfaceFormat>
+
+class QAction;
+class QMenu;
+class QTimer;
+
+// The 3D simulation pane: the room, the coordinate axes and the arm built from the nineteen part
+// files, redrawn every 20 ms from the process-wide ArmPose. The left mouse button turns the scene,
+// the right one zooms; twelve letter keys move the joints. It offers two menus, "Environment set"
+// (floor style and furniture) and "Control" (whether joint keys also drive the real arm), as
+// direct QMenu children that the main window puts into its menu bar.
+class CMyKorvaneView : public QOpenGLWidget
+{
+    Q_OBJECT
+
+public:
+    enum Command {
+        ID_FLOOR_GRID = 32777,
+        ID_FLOOR_TEXTURED = 32778,
+        ID_STAGE_NONE = 32782,
+        ID_STAGE_DECORATED = 32783,
+        ID_SEPARATE_SIMULATION = 32787,
+        ID_REALTIME_SIMULATION = 32788,
+    };
+    static constexpr int RedrawIntervalMs = 20;
+    static constexpr int PartFileCount = 19;
+
+    explicit CMyKorvaneView(QWidget *parent = nullptr);
+    ~CMyKorvaneView() override;
+
+    // Compatibility-profile context, 24-bit colour without alpha, the deepest depth buffer
+    // available up to 32 bits, double buffered.
+    static QSurfaceFormat surfaceFormat();
+
+    QMenu *environmentMenu() const { return m_environmentMenu; }
+    QMenu *controlMenu() const { return m_controlMenu; }
+    QAction *commandAction(int id) const;
+
+    void OnFloorGrid();
+    void OnFloorTextured();
+    void OnStageNone();
+    void OnStageDecorated();
+    void OnSeparateSimulation();
+    void OnRealTimeSimulation();
+
+    bool realTime() const { return m_realTime != 0; }
+    bool separate() const { return m_separate != 0; }
+    bool gridFloor() const { return m_gridFloor; }
+    bool showStage() const { return m_showStage; }
+    bool modelsLoaded() const { return m_modelsLoaded != 0; }
+    const ViewCamera &camera() const { return m_camera; }
+    ViewCamera &camera() { return m_camera; }
+    const QTimer *redrawTimer() const { return m_redrawTimer; }
+    const SceneEnvironment &environment() const { return m_environment; }
+
+signals:
+    // A joint key moved a joint: the control panel puts servo's slider at value + 90 and, when
+    // send is not 0 (real-time simulation), sends that servo's position to the arm.
+    void jointChangedFromView(int send, int servo, int value);
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void createMenus();
+    QAction *addCommand(QMenu *menu, int id, const QString &caption, const QString &prompt);
+    void updateChecks();
+    void releaseContextResources();
+
+    void RenderScene();
+    void DrawArm();
+
+    int m_realTime = 0;
+    int m_separate = 1;
+    bool m_showStage = true;
+    bool m_gridFloor = false;
+    SceneEnvironment m_environment;
+    CLoad3DS m_loader;
+    int m_modelSlot = 0;
+    int m_modelsLoaded = 0;
+    ViewCamera m_camera;
+
+    QTimer *m_redrawTimer = nullptr;
+    QMenu *m_environmentMenu = nullptr;
+    QMenu *m_controlMenu = nullptr;
+};
