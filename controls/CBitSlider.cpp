@@ -92,6 +92,11 @@ CBitSlider::CBitSlider(Qt::Orientation orientation, QWidget *parent)
 CBitSlider::~CBitSlider()
 {
     hideTip();
+    // The thumb goes first, while the slider that filters its events is still whole, and is
+    // forgotten before its destruction sends events that would reach for it.
+    CBitWnd *thumb = m_thumb.data();
+    m_thumb = nullptr;
+    delete thumb;
     FreeStrips();
 }
 
@@ -261,7 +266,7 @@ void CBitSlider::ShowTip()
 {
     if (!m_thumb)
         return;
-    QWidget *tool = m_thumb->underMouse() ? static_cast<QWidget *>(m_thumb) : this;
+    QWidget *tool = m_thumb->underMouse() ? static_cast<QWidget *>(m_thumb.data()) : this;
     QToolTip::showText(m_tipPos, QString::number(sliderPosition()), tool);
     m_tipShown = true;
 }

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QPoint>
+#include <QPointer>
 #include <QSlider>
 #include <QTimer>
 
@@ -47,7 +48,7 @@ public:
     // Cursor over the slider and its thumb; without one the arrow is shown.
     void SetSkinCursor(const std::optional<QCursor> &cursor);
 
-    CBitWnd *thumb() const { return m_thumb; }
+    CBitWnd *thumb() const { return m_thumb.data(); }
     // Where the thumb window goes for the current position.
     QRect ThumbRect() const;
     // The base slider's own handle and groove as the style lays them out.
@@ -82,7 +83,7 @@ private:
     void armTip(const QPointF &globalPos);
     void hideTip();
 
-    CBitWnd *m_thumb = nullptr;
+    QPointer<CBitWnd> m_thumb;
     CBitStrip *m_pFilledStrip = nullptr;
     CBitStrip *m_pEmptyStrip = nullptr;
     std::unique_ptr<CBitStrip> m_ownFilled;
