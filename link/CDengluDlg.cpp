@@ -1,5 +1,6 @@
 #include "link/CDengluDlg.h"
 
+#include "link/DialogFont.h"
 #include "link/DialogUnits.h"
 #include "link/PrivateProfile.h"
 #include "link/StartupAddressRequest.h"
@@ -49,15 +50,6 @@ public:
     }
 };
 
-// The template's font; where the face is missing the closest sans face stands in.
-QFont templateFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Shell Dlg"), QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
-    font.setPointSize(8);
-    return font;
-}
-
 QComboBox *makeDropDown(QWidget *parent, const DialogUnits &units, int x, int y, int w, int h)
 {
     auto *list = new DropDownList(parent);
@@ -102,7 +94,7 @@ CDengluDlg::CDengluDlg(QWidget *parent)
     setObjectName(QStringLiteral("IDD_DENGLU"));
     setWindowTitle(QStringLiteral("Communication configuration"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFont(templateFont());
+    setFont(DialogFont(QStringLiteral("MS Shell Dlg"), 8));
     const DialogUnits units(font());
     setFixedSize(units.mapSize(240, 197));
     createControls(units);
@@ -123,7 +115,6 @@ void CDengluDlg::createControls(const DialogUnits &units)
 {
     // Created in template order, which is also the keyboard focus order.
     auto *method = new QLabel(QStringLiteral("Connection method:"), this);
-    method->setWordWrap(true);
     method->setGeometry(units.map(14, 11, 65, 8));
     registerControl(method, IDC_STATIC, "IDC_STATIC_METHOD", QStringLiteral("Connection method"));
 
@@ -178,7 +169,6 @@ void CDengluDlg::createControls(const DialogUnits &units)
     registerControl(serialGroup, IDC_STATIC, "IDC_GROUP_SERIAL", QStringLiteral("Serial port configuration"));
 
     auto *serialLabel = new QLabel(QStringLiteral("Serial port:"), this);
-    serialLabel->setWordWrap(true);
     serialLabel->setGeometry(units.map(23, 125, 37, 8));
     registerControl(serialLabel, IDC_STATIC, "IDC_STATIC_SERIAL", QStringLiteral("Serial port label"));
 
@@ -189,7 +179,6 @@ void CDengluDlg::createControls(const DialogUnits &units)
     connect(m_portList, &QComboBox::activated, this, &CDengluDlg::onPortSelected);
 
     auto *baudLabel = new QLabel(QStringLiteral("Baud rate:"), this);
-    baudLabel->setWordWrap(true);
     baudLabel->setGeometry(units.map(128, 126, 35, 8));
     registerControl(baudLabel, IDC_STATIC, "IDC_STATIC_BAUD", QStringLiteral("Baud rate label"));
 
