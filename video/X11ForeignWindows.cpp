@@ -45,8 +45,8 @@ private:
     XErrorHandler m_previous;
 };
 
-// Window managers put client windows into frames; a client is recognised by WM_STATE. Below this
-// depth nothing is a top-level window any more.
+// Window managers put client windows into frames, sometimes nested; a client is recognised by
+// WM_STATE. Frames are not searched deeper than this.
 constexpr int MaxFrameDepth = 3;
 
 } // namespace
@@ -143,22 +143,34 @@ struct X11ForeignWindows::Connection
         return result;
     }
 
-    // A client window matching `wanted` is preferred over a frame that copies its client's title.
-    void search(Window parent, int depth, const QString &wanted, Window &match, bool &matchIsClient) const
+    // Client windows (those with WM_STATE) inside a window manager's frame, not looking inside
+    // clients: what a client holds is not top-level.
+    void clientsBelow(Window frame, int depth, std::vector<Window> &clients) const
     {
-        for (Window w : children(parent)) {
-            const bool client = isClient(w);
-            if (title(w) == wanted && (!match || (client && !matchIsClient))) {
-                match = w;
-                matchIsClient = client;
-            }
-            if (matchIsClient)
-                return;
-            if (!client && depth + 1 < MaxFrameDepth)
-                search(w, depth + 1, wanted, match, matchIsClient);
-            if (matchIsClient)
-                return;
+        for (Window w : children(frame)) {
+            if (isClient(w))
+                clients.push_back(w);
+            else if (depth + 1 < MaxFrameDepth)
+                clientsBelow(w, depth + 1, clients);
         }
+    }
+
+    // The top-level windows: each child of the root that is a client or holds none (no window
+    // manager, or a window never mapped), else the clients inside it.
+    std::vector<Window> topLevels() const
+    {
+        std::vector<Window> result;
+        for (Window w : children(DefaultRootWindow(display))) {
+            if (isClient(w)) {
+                result.push_back(w);
+                continue;
+            }
+            const size_t before = result.size();
+            clientsBelow(w, 1, result);
+            if (result.size() == before)
+                result.push_back(w);
+        }
+        return result;
     }
 };
 
@@ -172,10 +184,10 @@ ForeignWindows::Handle X11ForeignWindows::FindTopLevel(const QString &title)
     if (!display || title.isEmpty())
         return 0;
     ErrorTrap trap(display);
-    Window match = 0;
-    bool matchIsClient = false;
-    m_connection->search(DefaultRootWindow(display), 0, title, match, matchIsClient);
-    return Handle(match);
+    for (Window w : m_connection->topLevels())
+        if (m_connection->title(w) == title)
+            return Handle(w);
+    return 0;
 }
 
 QString X11ForeignWindows::TitleOf(Handle window)
