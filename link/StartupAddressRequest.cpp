@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
@@ -22,6 +23,8 @@ void RequestStartupAddress(const QString &url)
     // One manager per request, owned by the application, so the request outlives the dialog that
     // made it and whatever is still pending goes with the application at exit.
     auto *manager = new QNetworkAccessManager(app);
+    // The camera server sits beside the arm on the local network, never behind a proxy.
+    manager->setProxy(QNetworkProxy::NoProxy);
     QNetworkRequest request(address);
     request.setTransferTimeout(TransferTimeoutMs);
     QNetworkReply *reply = manager->get(request);
