@@ -127,6 +127,11 @@ bool CBitSlider::CreateThumb(int thumbResource, int frameWidth, int frameHeight)
     return true;
 }
 
+CBitWnd *CBitSlider::thumb() const
+{
+    return m_thumb.data();
+}
+
 void CBitSlider::SetBitmaps(int emptyResource, int filledResource)
 {
     FreeStrips();

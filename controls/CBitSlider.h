@@ -48,7 +48,7 @@ public:
     // Cursor over the slider and its thumb; without one the arrow is shown.
     void SetSkinCursor(const std::optional<QCursor> &cursor);
 
-    CBitWnd *thumb() const { return m_thumb.data(); }
+    CBitWnd *thumb() const;
     // Where the thumb window goes for the current position.
     QRect ThumbRect() const;
     // The base slider's own handle and groove as the style lays them out.
