@@ -167,7 +167,7 @@ private:
                 return end;
             if (u32(m_data + data) > 3 && !m_warned) {
                 m_warned = true;
-                ShowLoaderMessage(kVersionCaption, kVersionText);
+                ShowLoaderMessage(kVersionCaption, kVersionText, false);
             }
             return data + 4;
         case kEditor: {

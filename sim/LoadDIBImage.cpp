@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
@@ -23,7 +24,6 @@ constexpr char kConversionError[] = "Image file conversion error.";
 // Larger images are refused before anything is allocated: a header can claim sizes whose
 // products overflow, and no GL implementation takes a texture this big anyway.
 constexpr std::int64_t kMaxSide = 65536;
-constexpr std::int64_t kMaxPixels = std::int64_t(1) << 26;
 // Bitmap files bigger than this are not texture files.
 constexpr off_t kMaxFileSize = off_t(1) << 30;
 
@@ -100,7 +100,10 @@ struct Failure
 class Decoder
 {
 public:
-    Decoder(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
+    Decoder(const std::uint8_t *data, std::size_t size, std::int64_t maxPixels)
+        : m_data(data), m_size(size), m_maxPixels(std::min(maxPixels, kDIBMaxPixels))
+    {
+    }
 
     // Returns the image, or the message of the first thing wrong with the file.
     std::unique_ptr<ImageRecord> decode(const char **failure)
@@ -199,7 +202,7 @@ private:
         if (h.width <= 0 || h.height == 0)
             return kConversionError;
         const std::int64_t rows = h.height < 0 ? -h.height : h.height;
-        if (h.width > kMaxSide || rows > kMaxSide || h.width * rows > kMaxPixels)
+        if (h.width > kMaxSide || rows > kMaxSide || h.width * rows > m_maxPixels)
             return kOutOfMemory;
 
         if (const char *bad = checkLayout(h))
@@ -378,6 +381,7 @@ private:
 
     const std::uint8_t *m_data;
     std::size_t m_size;
+    std::int64_t m_maxPixels;
     std::array<Rgb, 256> m_palette{};
     std::uint32_t m_paletteLength = 0;
     std::int64_t m_width = 0;
@@ -426,13 +430,14 @@ bool readWholeFile(const char *path, std::vector<std::uint8_t> &out, bool *tooBi
 
 } // namespace
 
-std::unique_ptr<ImageRecord> LoadDIBImageFromMemory(const std::uint8_t *data, std::size_t size, const char *name)
+std::unique_ptr<ImageRecord> LoadDIBImageFromMemory(const std::uint8_t *data, std::size_t size, const char *name,
+                                                    std::int64_t maxPixels)
 {
     if (!data || size == 0) {
         ShowLoaderMessage(kErrorCaption, openFailureText(name));
         return nullptr;
     }
-    Decoder decoder(data, size);
+    Decoder decoder(data, size, maxPixels);
     const char *failure = nullptr;
     auto image = decoder.decode(&failure);
     if (!image)

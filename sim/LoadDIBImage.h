@@ -11,5 +11,10 @@
 // ShowLoaderMessage (caption "Error").
 std::unique_ptr<ImageRecord> LoadDIBImage(const char *path);
 
-// The same conversion over bytes already in memory; name is only used in messages.
-std::unique_ptr<ImageRecord> LoadDIBImageFromMemory(const std::uint8_t *data, std::size_t size, const char *name);
+// Bitmaps with more pixels than this are refused ("Out of memory.") before anything is allocated.
+constexpr std::int64_t kDIBMaxPixels = std::int64_t(1) << 26;
+
+// The same conversion over bytes already in memory; name is only used in messages. maxPixels can
+// lower the size limit (fuzzing keeps runs fast this way).
+std::unique_ptr<ImageRecord> LoadDIBImageFromMemory(const std::uint8_t *data, std::size_t size, const char *name,
+                                                    std::int64_t maxPixels = kDIBMaxPixels);

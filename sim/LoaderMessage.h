@@ -9,4 +9,5 @@
 using LoaderMessageHook = std::function<void(const std::string &caption, const std::string &text)>;
 
 void SetLoaderMessageHook(LoaderMessageHook hook);
-void ShowLoaderMessage(const std::string &caption, const std::string &text);
+// ownedByFocus: the box belongs to the window with the keyboard focus; otherwise it has no owner.
+void ShowLoaderMessage(const std::string &caption, const std::string &text, bool ownedByFocus = true);

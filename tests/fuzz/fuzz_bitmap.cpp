@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     static const bool quiet = (SetLoaderMessageHook([](const std::string &, const std::string &) {}), true);
     (void)quiet;
-    const auto image = LoadDIBImageFromMemory(data, size, "fuzz");
+    const auto image = LoadDIBImageFromMemory(data, size, "fuzz", std::int64_t(1) << 16);
     if (image) {
         if (image->width <= 0 || image->height <= 0 ||
             image->data.size() != std::size_t(image->width) * std::size_t(image->height) * 3)
