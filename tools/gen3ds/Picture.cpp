@@ -1,7 +1,6 @@
 #include "tools/gen3ds/Picture.h"
 
 #include <algorithm>
-#include <fstream>
 
 namespace gen3ds {
 
@@ -71,15 +70,6 @@ std::vector<uint8_t> Picture::encodeBmp() const
             out.push_back(0);
     }
     return out;
-}
-
-bool Picture::writeBmp(const char *path) const
-{
-    const std::vector<uint8_t> bytes = encodeBmp();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
 }
 
 } // namespace gen3ds

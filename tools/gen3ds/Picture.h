@@ -21,7 +21,6 @@ public:
     // Writes a Windows bitmap: 54-byte header, 24 bits a pixel, bottom row first, rows padded
     // to 4 bytes.
     std::vector<uint8_t> encodeBmp() const;
-    bool writeBmp(const char *path) const;
 
 private:
     int m_width;

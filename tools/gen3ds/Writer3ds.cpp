@@ -1,7 +1,6 @@
 #include "tools/gen3ds/Writer3ds.h"
 
 #include <cstring>
-#include <fstream>
 
 namespace gen3ds {
 
@@ -164,15 +163,6 @@ std::vector<uint8_t> Writer3ds::encode(const PartModel &model)
 
     w.end(main);
     return out;
-}
-
-bool Writer3ds::writeFile(const PartModel &model, const std::string &path)
-{
-    const std::vector<uint8_t> bytes = encode(model);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
 }
 
 } // namespace gen3ds

@@ -3,7 +3,6 @@
 #include "tools/gen3ds/PartModel.h"
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace gen3ds {
@@ -15,7 +14,6 @@ class Writer3ds
 {
 public:
     static std::vector<uint8_t> encode(const PartModel &model);
-    static bool writeFile(const PartModel &model, const std::string &path);
 };
 
 } // namespace gen3ds
