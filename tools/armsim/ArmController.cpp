@@ -100,9 +100,10 @@ ArmController::Outcome ArmController::handleFrame(const std::string &text, const
         log(QStringLiteral("rx %1  [%2]").arg(QString::fromStdString(outcome.detail), link));
     } else {
         ++m_rejected;
-        outcome.detail = reason;
+        // Reasons quote pieces of the frame, which may hold any byte the line carried.
+        outcome.detail = Printable(reason).toStdString();
         outcome.reply.clear();
-        log(QStringLiteral("rx rejected %1: %2  [%3]").arg(Printable(text), QString::fromStdString(reason), link));
+        log(QStringLiteral("rx rejected %1: %2  [%3]").arg(Printable(text), QString::fromStdString(outcome.detail), link));
     }
     remember(text, link, outcome.accepted, outcome.detail);
     return outcome;

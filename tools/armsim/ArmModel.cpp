@@ -116,11 +116,22 @@ void ArmModel::startMove(int index, double target, qint64 durationMs)
     m_tracks[index] = {{t, std::max<qint64>(durationMs, 0), current, target}};
 }
 
+void ArmModel::cancelAction()
+{
+    // The other servos stop where they are rather than play the rest of the group.
+    if (runningAction() != 0) {
+        const Pose now = angles();
+        for (int i = 0; i < ServoCount; ++i)
+            startMove(i, now[i], 0);
+    }
+    m_action = 0;
+}
+
 void ArmModel::moveServo(int servo, int angle)
 {
     if (servo < 1 || servo > ServoCount)
         return;
-    m_action = 0;
+    cancelAction();
     const double target = std::clamp(angle, 0, MaxAngle(servo));
     const int i = servo - 1;
     startMove(i, target, travelTime(valueAt(m_tracks[i], motionNow()), target));
@@ -128,14 +139,14 @@ void ArmModel::moveServo(int servo, int angle)
 
 void ArmModel::moveAll(const std::array<int, ServoCount> &angles, int timeMs)
 {
-    m_action = 0;
+    cancelAction();
     for (int i = 0; i < ServoCount; ++i)
         startMove(i, std::clamp(angles[i], 0, MaxAngle(i + 1)), timeMs);
 }
 
 void ArmModel::middle()
 {
-    m_action = 0;
+    cancelAction();
     const Pose now = angles();
     const Pose middle = MiddlePose();
     for (int i = 0; i < ServoCount; ++i)

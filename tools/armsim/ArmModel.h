@@ -99,6 +99,7 @@ private:
     qint64 motionNow() const;
     static double valueAt(const Track &track, qint64 t);
     void startMove(int index, double target, qint64 durationMs);
+    void cancelAction();
     void setActive(const std::string &game);
     void clearActive(const std::string &game);
 

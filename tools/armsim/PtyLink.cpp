@@ -74,6 +74,11 @@ int PtyLink::hangupTimerInterval() const
     return m_hangupTimer->interval();
 }
 
+bool PtyLink::waitingForTerminal() const
+{
+    return m_hangupTimer->isActive() && !m_readNotifier->isEnabled();
+}
+
 void PtyLink::readAvailable()
 {
     char buffer[4096];

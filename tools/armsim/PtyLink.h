@@ -28,6 +28,8 @@ public:
     bool connected() const { return m_session; }
     void write(const QByteArray &bytes);
     int hangupTimerInterval() const;
+    // True while nobody holds the terminal side and the master is only checked by the timer.
+    bool waitingForTerminal() const;
 
 signals:
     // The first bytes after the terminal side was (re)opened are about to be delivered.
