@@ -1,11 +1,13 @@
 // The video viewer: shows the arm camera's motion-JPEG stream named in ./Video/config.ini
 // ([video_addr] addr=http://host:port) in a window titled "Quorvel Tavrik". A second, never
 // mapped window titled "./Video/Video" is the handle by which the controller ends it: a close
-// request to either window ends the program.
+// request to either window ends the program, and so does the X server destroying the picture
+// window (the controller that adopted it has gone).
 
 #include "link/PrivateProfile.h"
 #include "tools/videoviewer/MjpegClient.h"
 #include "tools/videoviewer/ViewerWindow.h"
+#include "tools/videoviewer/WindowLossWatcher.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -55,6 +57,9 @@ int main(int argc, char *argv[])
 
     window.ShowNoSignal(QString());
     window.show();
+    // The controller that adopted the window ended and took the window with it.
+    WindowLossWatcher watcher(window.windowHandle());
+    QObject::connect(&watcher, &WindowLossWatcher::WindowLost, &app, &QCoreApplication::quit);
     client.Start();
     return app.exec();
 }
