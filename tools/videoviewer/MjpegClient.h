@@ -28,6 +28,10 @@ public:
 
     void Start();
 
+    // The retry and stall timers, for checking their periods.
+    const QTimer &RetryTimer() const { return m_retry; }
+    const QTimer &StallTimer() const { return m_stall; }
+
 signals:
     void FrameDecoded(const QImage &picture);
     void SignalLost(const QString &reason);
