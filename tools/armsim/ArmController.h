@@ -11,6 +11,7 @@
 #include <string>
 
 class ArmClock;
+struct ArmFrame;
 
 // The controller's protocol side: checks each received frame, applies it to the arm, answers the
 // joint-angle request, and keeps the counts and the recent frames for the state page and the log.
@@ -58,7 +59,7 @@ private:
     };
 
     // Applies a well-formed frame; false (detail: why) when its values are out of range.
-    bool apply(const struct ArmFrame &frame, std::string &detail, std::string &reply);
+    bool apply(const ArmFrame &frame, std::string &detail, std::string &reply);
     void remember(const std::string &text, const QString &link, bool accepted, const std::string &detail);
     void log(const QString &line) const;
 
