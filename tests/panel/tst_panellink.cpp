@@ -106,6 +106,8 @@ private slots:
     void positionAfterDisconnectReadsNothing();
     void positionWhilePending();
     void serialEndToEnd();
+    void serialOpenFailure_data();
+    void serialOpenFailure();
 
 private:
     void connectNetwork(quint16 port, int videoAddrChanged = 0);
@@ -543,6 +545,30 @@ void TestPanelLink::serialEndToEnd()
     QCOMPARE(button(PanelId::Connect)->text(), QStringLiteral("Connect"));
     QVERIFY(m_messages.isEmpty());
     QFile::remove(QString::fromStdString(config));
+}
+
+void TestPanelLink::serialOpenFailure_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("comNumber");
+    QTest::newRow("no such port") << 1 << 250;
+    QTest::newRow("COM0 from a bad entry") << 1 << 0;
+    QTest::newRow("any non-zero mode is serial") << 2 << 250;
+}
+
+void TestPanelLink::serialOpenFailure()
+{
+    QFETCH(int, mode);
+    QFETCH(int, comNumber);
+    m_choice = {};
+    m_choice.mode = mode;
+    m_choice.comNumber = comNumber;
+    button(PanelId::Connect)->click();
+    QVERIFY(!m_panel->isConnected());
+    QCOMPARE(m_panel->connectionMethod(), 1);
+    QCOMPARE(button(PanelId::Connect)->text(), QStringLiteral("Connect"));
+    QVERIFY(!m_panel->hasSocket());
+    QVERIFY(m_messages.isEmpty()); // the serial port fails quietly
 }
 
 QTEST_MAIN(TestPanelLink)
