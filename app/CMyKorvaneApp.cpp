@@ -16,12 +16,15 @@ CMyKorvaneApp::~CMyKorvaneApp()
     delete m_frame;
 }
 
-bool CMyKorvaneApp::InitInstance(const CMainFrame::PaneFactory &panes)
+bool CMyKorvaneApp::InitInstance(const CMainFrame::PaneFactory &panes,
+                                 const std::function<void(CMainFrame *)> &beforeShow)
 {
     m_document = new CMyKorvaneDoc(this);
     m_document->OnNewDocument();
     m_frame = new CMainFrame(m_document, panes);
     m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (beforeShow)
+        beforeShow(m_frame);
     // Shown maximised; the geometry also covers desktops without a window manager to honour it.
     if (const QScreen *screen = m_frame->screen())
         m_frame->setGeometry(screen->availableGeometry());

@@ -1,9 +1,22 @@
 #include "app/CMyKorvaneApp.h"
+#include "app/ProductPanes.h"
+#include "app/StartupProbe.h"
+#include "sim/CMyKorvaneView.h"
+
+#include <QSplitter>
+#include <QSurfaceFormat>
 
 int main(int argc, char **argv)
 {
+    // Set before the application exists so every context shares the view's format.
+    QSurfaceFormat::setDefaultFormat(CMyKorvaneView::surfaceFormat());
     CMyKorvaneApp app(argc, argv);
-    if (!app.InitInstance({}))
-        return 1;
-    return app.exec();
+    const bool ok = app.InitInstance(ProductPanes::factory(), [](CMainFrame *frame) {
+        ProductPanes::connect(frame);
+        if (StartupProbe::requested()) {
+            new StartupProbe({frame->view(), frame->videoPane(), frame->panel()}, frame->panel(),
+                             StartupProbe::quitRequested(), frame);
+        }
+    });
+    return ok ? app.exec() : 1;
 }
