@@ -1,0 +1,211 @@
+#include "controls/CButtonEx.h"
+#include "panel/CDialogColorPlay.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QtTest>
+
+class TestDialogColorPlay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void initialState();
+    void orderFrames_data();
+    void orderFrames();
+    void garbageAndArrows();
+    void calibrationLatchesModeAtStart();
+    void calibrationWithoutColourWarns();
+    void colourCalibrationClickExplainsEveryTime();
+    void thresholdSendsOnEveryNotification();
+    void thresholdChecksumWraps();
+    void closeSendsNothing();
+
+private:
+    QStringList takeFrames();
+    void click(int id);
+    void chooseRow(int row, int colour);
+
+    std::unique_ptr<CDialogColorPlay> m_dialog;
+    QStringList m_frames;
+    QStringList m_messages;
+};
+
+void TestDialogColorPlay::init()
+{
+    m_frames.clear();
+    m_messages.clear();
+    CDialogColorPlay::setMessageHook([this](const QString &text) { m_messages << text; });
+    m_dialog = std::make_unique<CDialogColorPlay>([this](const std::string &f) {
+        m_frames << QString::fromStdString(f);
+    });
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+}
+
+void TestDialogColorPlay::cleanup()
+{
+    m_dialog.reset();
+    CDialogColorPlay::setMessageHook({});
+}
+
+QStringList TestDialogColorPlay::takeFrames()
+{
+    QCoreApplication::processEvents();
+    QStringList frames;
+    frames.swap(m_frames);
+    return frames;
+}
+
+void TestDialogColorPlay::click(int id)
+{
+    auto *button = m_dialog->findChild<QAbstractButton *>(QString::number(id));
+    QVERIFY2(button, qPrintable(QString::number(id)));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+}
+
+void TestDialogColorPlay::chooseRow(int row, int colour)
+{
+    const int id = colour == 0 ? 1122 + row - 1 : 1106 + (row - 1) * 4 + colour - 1;
+    click(id);
+}
+
+void TestDialogColorPlay::initialState()
+{
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Sorting game"));
+    QCOMPARE(m_dialog->order(), QStringLiteral("0000"));
+    QCOMPARE(m_dialog->calibrationMode(), 0);
+    QVERIFY(m_dialog->findChild<QRadioButton *>("1141")->isChecked());
+    for (int row = 1; row <= 4; ++row) {
+        QVERIFY(m_dialog->findChild<QRadioButton *>(QString::number(1121 + row))->isChecked());
+        QCOMPARE(m_dialog->swatchColor(row), QColor(255, 255, 255));
+        QVERIFY(!m_dialog->findChild<CButtonEx *>(QString::number(1101 + row))->isEnabled());
+    }
+    QCOMPARE(m_dialog->threshold()->value(), 0);
+    QCOMPARE(m_dialog->threshold()->maximum(), 255);
+    auto *close = m_dialog->findChild<QPushButton *>("1");
+    QVERIFY(close && close->isDefault());
+}
+
+void TestDialogColorPlay::orderFrames_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QStringList>("frames"); // sort order, sort, stack order, stack
+    QTest::newRow("none") << QList<int>{0, 0, 0, 0}
+                          << QStringList{"$0D060000013#", "$0D061000014#", "$0E060000014#", "$0E061000015#"};
+    QTest::newRow("rgby") << QList<int>{1, 2, 3, 4}
+                          << QStringList{"$0D06012341d#", "$0D06112341e#", "$0E06012341e#", "$0E06112341f#"};
+    QTest::newRow("all yellow") << QList<int>{4, 4, 4, 4}
+                                << QStringList{"$0D060444423#", "$0D061444424#", "$0E060444424#", "$0E061444425#"};
+    QTest::newRow("repeated colour") << QList<int>{1, 1, 0, 0}
+                                     << QStringList{"$0D060110015#", "$0D061110016#", "$0E060110016#", "$0E061110017#"};
+}
+
+void TestDialogColorPlay::orderFrames()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, frames);
+    for (int row = 1; row <= 4; ++row)
+        chooseRow(row, rows.at(row - 1));
+    const QColor expected[] = {Qt::white, QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 0)};
+    for (int row = 1; row <= 4; ++row)
+        QCOMPARE(m_dialog->swatchColor(row), expected[rows.at(row - 1)]);
+    for (int id : {1135, 1136, 1137, 1138})
+        click(id);
+    QCOMPARE(takeFrames(), frames);
+}
+
+void TestDialogColorPlay::garbageAndArrows()
+{
+    for (int id : {1139, 1140, 1144, 1145, 1146, 1147})
+        click(id);
+    QCOMPARE(takeFrames(), QStringList({"$12020115#", "$12020216#", "$1501117#", "$1501218#", "$1501319#",
+                                        "$150141A#"}));
+}
+
+void TestDialogColorPlay::calibrationLatchesModeAtStart()
+{
+    // Area mode: the fixed frames.
+    click(1132);
+    click(1134);
+    click(1133);
+    QCOMPARE(takeFrames(), QStringList({"$11020114#", "$11020215#", "$11020316#"}));
+
+    // Colour mode chosen but not started: OK still uses area mode.
+    chooseRow(1, 4);
+    click(1142);
+    click(1134);
+    QCOMPARE(takeFrames(), QStringList({"$11020215#"}));
+
+    click(1132);
+    QCOMPARE(takeFrames(), QStringList({"$1302141a#"}));
+    // Back to area mode without Start: OK keeps the colour path, with row 1 as it is now.
+    click(1141);
+    chooseRow(1, 1);
+    click(1134);
+    click(1133);
+    QCOMPARE(takeFrames(), QStringList({"$13022118#", "$13023119#"}));
+}
+
+void TestDialogColorPlay::calibrationWithoutColourWarns()
+{
+    click(1142);
+    m_messages.clear();
+    click(1132);
+    click(1134);
+    QCOMPARE(takeFrames(), QStringList());
+    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_messages.at(0),
+             QStringLiteral("Please select the color to be calibrated in the color selection order area!"));
+}
+
+void TestDialogColorPlay::colourCalibrationClickExplainsEveryTime()
+{
+    click(1142);
+    click(1142);
+    QCOMPARE(m_messages.size(), 2);
+    QVERIFY(m_messages.at(0).startsWith("Please select the color to be calibrated in the color selection order area. "
+                                        "Then, press <Start>."));
+    QCOMPARE(m_dialog->calibrationMode(), 0);
+    QCOMPARE(takeFrames(), QStringList());
+}
+
+void TestDialogColorPlay::thresholdSendsOnEveryNotification()
+{
+    QSlider *slider = m_dialog->threshold();
+    slider->setFocus();
+    // One key press: the step, then the end of the action at the release.
+    QTest::keyClick(slider, Qt::Key_Right);
+    QCOMPARE(takeFrames(), QStringList({"$140300118#", "$140300118#"}));
+    slider->setValue(90);
+    QCOMPARE(takeFrames(), QStringList()); // set from code: no notification
+    QTest::keyClick(slider, Qt::Key_Left);
+    QCOMPARE(takeFrames(), QStringList({"$140308970#", "$140308970#"}));
+}
+
+void TestDialogColorPlay::thresholdChecksumWraps()
+{
+    QSlider *slider = m_dialog->threshold();
+    slider->setFocus();
+    slider->setValue(231);
+    QTest::keyClick(slider, Qt::Key_Right);
+    QTest::keyClick(slider, Qt::Key_Right);
+    QCOMPARE(takeFrames(), QStringList({"$1403232ff#", "$1403232ff#", "$140323300#", "$140323300#"}));
+    slider->setValue(254);
+    QTest::keyClick(slider, Qt::Key_End);
+    QCOMPARE(takeFrames(), QStringList({"$140325516#", "$140325516#"}));
+}
+
+void TestDialogColorPlay::closeSendsNothing()
+{
+    QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);
+    click(1);
+    QCOMPARE(rejected.count(), 1);
+    QCOMPARE(takeFrames(), QStringList());
+}
+
+QTEST_MAIN(TestDialogColorPlay)
+#include "tst_dialogcolorplay.moc"
