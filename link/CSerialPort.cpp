@@ -1,0 +1,378 @@
+#include "link/CSerialPort.h"
+
+#include "link/ComPortMap.h"
+#include "link/SerialOwner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <system_error>
+
+using namespace SerialMessages;
+
+namespace {
+
+// A device that keeps waking the watcher without giving a byte is treated as gone after this
+// many turns in a row, so a misbehaving driver can never make the watcher spin.
+constexpr int kMaxFailedWakeUps = 3;
+
+} // namespace
+
+CSerialPort::CSerialPort() = default;
+
+CSerialPort::~CSerialPort()
+{
+    EndWatcher();
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_device.reset();
+}
+
+bool CSerialPort::OpenPort(SerialOwner *owner, unsigned portNumber, unsigned baud, char parity, unsigned dataBits,
+                           unsigned stopBits, uint32_t eventMask, unsigned writeCapacity)
+{
+    EndWatcher();
+
+    m_writeSignal.Reset();
+    m_shutdownSignal.Reset();
+    m_watcherEnded.Reset();
+    m_attention.Reset();
+    m_suspended = false;
+
+    m_owner = owner;
+    {
+        std::lock_guard<std::mutex> slot(m_slotLock);
+        m_writeSlot = std::make_unique<uint8_t[]>(writeCapacity ? writeCapacity : 1);
+        m_transmitCopy = std::make_unique<uint8_t[]>(writeCapacity ? writeCapacity : 1);
+        m_writeCapacity = writeCapacity;
+        if (m_writeLength > static_cast<int32_t>(writeCapacity))
+            m_writeLength = 0;
+    }
+    m_portNumber = portNumber;
+    m_eventMask = eventMask;
+
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_device.reset();
+    m_deviceLost = false;
+    m_failedWakeUps = 0;
+
+    const std::string path = ComPortMap::DevicePathFor(portNumber);
+    const std::string mode = SerialLineSettings::ModeText(baud, parity, dataBits, stopBits);
+    int error = 0;
+    m_device = SerialDevice::Open(path, &error);
+    if (!m_device) {
+        errno = error;
+        ReportFailure("CreateFile()");
+        return false;
+    }
+
+    m_timeouts = {TimeoutMs, TimeoutMs, TimeoutMs, TimeoutMs, TimeoutMs};
+    // The first step that fails ends the chain; the device stays open as far as it got.
+    [&] {
+        if (!m_device->SetTimeouts(m_timeouts))
+            return ReportFailure("SetCommTimeouts()");
+        // The mask decides what the watcher waits for; nothing to tell the device.
+        if (!m_device->GetLineSettings(m_lineSettings))
+            return ReportFailure("GetCommState()");
+        m_lineSettings.eventChar = EventChar;
+        m_lineSettings.rtsOn = true;
+        m_lineSettings.rtsCtsFlow = false;
+        if (!m_lineSettings.ApplyModeText(mode)) {
+            errno = EINVAL;
+            return ReportFailure("BuildCommDCB()");
+        }
+        if (!m_device->SetLineSettings(m_lineSettings))
+            return ReportFailure("SetCommState()");
+    }();
+
+    m_device->Purge();
+    return true;
+}
+
+bool CSerialPort::StartWatcher()
+{
+    if (m_watcher.joinable()) {
+        if (m_watcherAlive.load() && !m_watcherEnded.IsRaised())
+            return false; // one watcher per port
+        m_watcher.join();
+    }
+    m_watcherEnded.Reset();
+    // Alive from here on, so a close requested right away still waits for it.
+    m_watcherAlive = true;
+    try {
+        m_watcher = std::thread(&CSerialPort::WatcherLoop, this);
+    } catch (const std::system_error &) {
+        m_watcherAlive = false;
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::SendText(const char *text)
+{
+    if (!text)
+        return false;
+    const size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(INT32_MAX))
+        return false;
+    return SendBytes(text, static_cast<int>(length));
+}
+
+bool CSerialPort::SendBytes(const void *bytes, int length)
+{
+    if (length < 0 || (length > 0 && !bytes))
+        return false;
+    std::lock_guard<std::mutex> slot(m_slotLock);
+    if (!m_writeSlot || static_cast<unsigned>(length) > m_writeCapacity)
+        return false;
+    if (length > 0)
+        std::memcpy(m_writeSlot.get(), bytes, static_cast<size_t>(length));
+    m_writeLength = length;
+    m_writeSignal.Raise();
+    return true;
+}
+
+void CSerialPort::RequestClose()
+{
+    m_shutdownSignal.Raise();
+}
+
+bool CSerialPort::SuspendWatcher()
+{
+    m_suspended = true;
+    m_attention.Raise();
+    return true;
+}
+
+bool CSerialPort::ResumeWatcher()
+{
+    m_suspended = false;
+    m_attention.Raise();
+    return true;
+}
+
+SerialLineSettings CSerialPort::LineSettings() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_lineSettings;
+}
+
+bool CSerialPort::IsOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_device != nullptr;
+}
+
+std::string CSerialPort::LastFailure() const
+{
+    std::lock_guard<std::mutex> lock(m_failureLock);
+    return m_lastFailure;
+}
+
+void CSerialPort::ReportFailure(const char *operation)
+{
+    const int error = errno;
+    std::lock_guard<std::mutex> lock(m_failureLock);
+    m_lastFailure = std::string(operation ? operation : "") + (operation ? ": " : "") +
+                    std::generic_category().message(error);
+}
+
+void CSerialPort::EndWatcher()
+{
+    if (!m_watcher.joinable())
+        return;
+    m_shutdownSignal.Raise();
+    // The watcher may be waiting for this very thread to take a message; keep taking them.
+    const int handOff = m_owner ? m_owner->HandOffFd() : -1;
+    for (;;) {
+        pollfd fds[2] = {{m_watcherEnded.Handle(), POLLIN, 0}, {handOff, POLLIN, 0}};
+        const int r = poll(fds, handOff >= 0 ? 2 : 1, -1);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[0].revents & POLLIN)
+            break;
+        if (handOff >= 0 && (fds[1].revents & POLLIN))
+            m_owner->ServeHandOff();
+    }
+    m_watcher.join();
+    m_watcherAlive = false;
+}
+
+void CSerialPort::WatcherLoop(CSerialPort *port)
+{
+    port->WatcherBody();
+}
+
+void CSerialPort::Deliver(unsigned message, std::uintptr_t wparam)
+{
+    if (m_owner)
+        m_owner->OnSerialMessage(message, wparam, m_portNumber);
+}
+
+void CSerialPort::WatcherBody()
+{
+    m_watcherAlive = true;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_device)
+            m_device->Purge();
+    }
+
+    for (;;) {
+        if (m_suspended.load()) {
+            pollfd fds[2] = {{m_shutdownSignal.Handle(), POLLIN, 0}, {m_attention.Handle(), POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0)
+                continue;
+            if (fds[0].revents & POLLIN)
+                break;
+            m_attention.Reset();
+            continue;
+        }
+
+        // The device pointer changes only while no watcher runs, or here.
+        int deviceFd = -1;
+        short deviceEvents = 0;
+        if (m_device && !m_deviceLost) {
+            deviceFd = m_device->NativeHandle();
+            deviceEvents = (m_eventMask & EV_RXCHAR) ? POLLIN : 0;
+        }
+        // In priority order: shutdown before write before port event.
+        pollfd set[4] = {{m_shutdownSignal.Handle(), POLLIN, 0},
+                         {m_writeSignal.Handle(), POLLIN, 0},
+                         {deviceFd, deviceEvents, 0},
+                         {m_attention.Handle(), POLLIN, 0}};
+        if (poll(set, 4, -1) < 0) {
+            if (errno != EINTR)
+                ReportFailure(nullptr);
+            continue;
+        }
+        if (set[0].revents & POLLIN)
+            break;
+        if (set[1].revents & POLLIN) {
+            TransmitSlot();
+            continue;
+        }
+        if (const short ev = set[2].revents) {
+            bool hungUp = (ev & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+            if (ev & POLLIN) {
+                if (DrainInput() == Drain::HungUp)
+                    hungUp = true;
+            }
+            if (hungUp || m_failedWakeUps >= kMaxFailedWakeUps) {
+                DeviceLost();
+                continue;
+            }
+            if (m_eventMask & EV_CTS)
+                Deliver(WM_SERIAL_CTS, 0);
+            if (m_eventMask & EV_BREAK)
+                Deliver(WM_SERIAL_BREAK, 0);
+            if (m_eventMask & EV_ERR)
+                Deliver(WM_SERIAL_LINE_ERROR, 0);
+            if (m_eventMask & EV_RING)
+                Deliver(WM_SERIAL_RING, 0);
+            if (m_eventMask & EV_RXFLAG)
+                Deliver(WM_SERIAL_EVENT_CHAR, 0);
+        }
+        if (set[3].revents & POLLIN)
+            m_attention.Reset();
+    }
+
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_device.reset();
+    }
+    m_watcherAlive = false;
+    m_watcherEnded.Raise();
+}
+
+void CSerialPort::DeviceLost()
+{
+    m_deviceLost = true;
+    Deliver(WM_SERIAL_LOST, 0);
+}
+
+CSerialPort::Drain CSerialPort::DrainInput()
+{
+    auto status = [this](int &waiting) {
+        bool hungUp = false;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            waiting = m_device ? m_device->BytesWaiting(&hungUp) : 0;
+        }
+        if (waiting < 0 && !hungUp)
+            ReportFailure(nullptr);
+        return !hungUp;
+    };
+
+    int waiting = 0;
+    if (!status(waiting))
+        return Drain::HungUp;
+    if (waiting < 0) {
+        ++m_failedWakeUps;
+        return Drain::Empty;
+    }
+    // Woken as readable with nothing counted: one read tells data from a hang-up.
+    bool probing = waiting == 0;
+    if (probing)
+        waiting = 1;
+
+    bool gotByte = false;
+    while (waiting > 0) {
+        uint8_t byte = 0;
+        SerialDevice::ReadResult result;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            result = m_device ? m_device->ReadByte(byte) : SerialDevice::ReadResult::Nothing;
+        }
+        if (result == SerialDevice::ReadResult::HungUp)
+            return Drain::HungUp;
+        if (result != SerialDevice::ReadResult::Byte) {
+            // A byte that was not read is not handed on.
+            if (result == SerialDevice::ReadResult::Failed)
+                ReportFailure(nullptr);
+            break;
+        }
+        gotByte = true;
+        Deliver(WM_SERIAL_BYTE, byte);
+        // The count read last is a lower bound (only this thread takes input), so the status is
+        // read again once it is used up.
+        if (--waiting == 0 || probing) {
+            probing = false;
+            if (!status(waiting))
+                return Drain::HungUp;
+            if (waiting < 0)
+                break;
+        }
+    }
+    m_failedWakeUps = gotByte ? 0 : m_failedWakeUps + 1;
+    return Drain::Empty;
+}
+
+void CSerialPort::TransmitSlot()
+{
+    size_t length = 0;
+    {
+        std::lock_guard<std::mutex> slot(m_slotLock);
+        m_writeSignal.Reset();
+        if (!m_writeSlot)
+            return;
+        length = static_cast<size_t>(std::max<int32_t>(0, m_writeLength));
+        if (length > m_writeCapacity)
+            length = m_writeCapacity;
+        std::memcpy(m_transmitCopy.get(), m_writeSlot.get(), length);
+    }
+
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_device || m_deviceLost) {
+        errno = m_device ? EIO : EBADF;
+        ReportFailure("WriteFile()");
+        return;
+    }
+    // Unread input goes with the purge: a reply belongs to the frame before this one.
+    m_device->Purge();
+    if (!m_device->WriteAll(m_transmitCopy.get(), length, m_shutdownSignal.Handle()))
+        ReportFailure("WriteFile()");
+}
