@@ -1,5 +1,6 @@
 #include "link/CDengluDlg.h"
 
+#include "link/ComPortMap.h"
 #include "link/DialogFont.h"
 #include "link/DialogUnits.h"
 #include "link/PrivateProfile.h"
@@ -91,6 +92,12 @@ CDengluDlg::CDengluDlg(QWidget *parent)
     })
     , m_startupRequest(&RequestStartupAddress)
 {
+    m_portLister = [] {
+        std::vector<ListedPort> ports;
+        for (const ComPortMap::Entry &entry : ComPortMap::ListPorts(ConfigPath))
+            ports.push_back({static_cast<int>(entry.comNumber), QString::fromStdString(entry.devicePath)});
+        return ports;
+    };
     setObjectName(QStringLiteral("IDD_DENGLU"));
     setWindowTitle(QStringLiteral("Communication configuration"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

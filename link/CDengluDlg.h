@@ -50,7 +50,8 @@ public:
     static const QString SelectBaudText;      // empty baud text on Connect
     static const QString IntegerPromptText;   // a port edit that does not hold an integer
 
-    // A serial port that exists on this machine; listing never opens the device.
+    // A serial port that exists on this machine; listing never opens the device. By default the
+    // ports come from the machine's COM mapping (ComPortMap).
     struct ListedPort
     {
         int comNumber = 0;

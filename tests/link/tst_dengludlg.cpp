@@ -14,6 +14,8 @@
 #include <QtTest>
 
 #include <memory>
+#include <pty.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace {
@@ -70,6 +72,7 @@ private slots:
     void initialisesFromConfig_data();
     void initialisesFromConfig();
     void portListFilledOnDropDownOnly();
+    void defaultListingFindsMappedPorts();
     void methodSwitchEnablesOneSide_data();
     void methodSwitchEnablesOneSide();
     void selectingAPortTakesItsNumber();
@@ -354,6 +357,24 @@ void TestDengluDlg::portListFilledOnDropDownOnly()
     portList->showPopup();
     QCOMPARE(portList->count(), 0);
     QVERIFY(!portList->isEnabled());
+}
+
+void TestDengluDlg::defaultListingFindsMappedPorts()
+{
+    int master = -1;
+    int slave = -1;
+    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const QString device = QString::fromLocal8Bit(::ttyname(slave));
+    put(QStringLiteral("config.ini"), "[connect_info]\nmode=1\ncom=7\n[com_ports]\nCOM7=" + device.toLocal8Bit() + "\n");
+    {
+        CDengluDlg dlg; // the machine's own listing
+        dlg.show();
+        auto *portList = static_cast<QComboBox *>(dlg.Control(CDengluDlg::IDC_COMBO_PORT));
+        QCOMPARE(portList->currentText(), QStringLiteral("COM7"));
+        QCOMPARE(portList->itemData(portList->currentIndex(), Qt::ToolTipRole).toString(), device);
+    }
+    ::close(slave);
+    ::close(master);
 }
 
 void TestDengluDlg::methodSwitchEnablesOneSide_data()
