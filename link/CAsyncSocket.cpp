@@ -164,7 +164,7 @@ int CAsyncSocket::Receive(void *buffer, int length, int flags)
     if (m_socket->state() == QAbstractSocket::ConnectedState) {
         // Whatever the kernel holds counts as arrived even if the event loop has not run since.
         const ssize_t got = ::recv(static_cast<int>(m_socket->socketDescriptor()), buffer,
-                                   static_cast<size_t>(length), flags | MSG_DONTWAIT | MSG_NOSIGNAL);
+                                   static_cast<size_t>(length), flags | MSG_DONTWAIT);
         if (got >= 0)
             return static_cast<int>(got);
         m_lastError = (errno == EAGAIN) ? EWOULDBLOCK : errno;
