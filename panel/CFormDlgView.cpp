@@ -11,6 +11,7 @@
 #include "link/QtSerialOwner.h"
 #include "link/SerialMessages.h"
 #include "panel/PanelKeyTable.h"
+#include "panel/PanelSocket.h"
 #include "panel/PanelTemplate.h"
 #include "panel/PoseFormulas.h"
 #include "panel/ReplyParser.h"
@@ -143,15 +144,15 @@ void CFormDlgView::createControls()
     const DialogUnits units(m_form->font());
     QList<QWidget *> groupBoxes;
 
-    for (const PanelControl &spec : PanelTemplate::Controls()) {
-        const QString caption = QString::fromUtf8(spec.caption);
+    for (const PanelControl &entry : PanelTemplate::Controls()) {
+        const QString caption = QString::fromUtf8(entry.caption);
         QWidget *widget = nullptr;
-        QRect geometry = units.map(spec.rect.x(), spec.rect.y(), spec.rect.width(), spec.rect.height());
-        switch (spec.kind) {
+        QRect geometry = units.map(entry.rect.x(), entry.rect.y(), entry.rect.width(), entry.rect.height());
+        switch (entry.kind) {
         case PanelControl::Kind::PushButton:
             // The coloured buttons become the skinned button class; captions always go through
             // setCaption so that switch stays in one place.
-            if (spec.flags & PanelControl::Coloured)
+            if (entry.flags & PanelControl::Coloured)
                 widget = new CButtonEx(caption, m_form);
             else
                 widget = new QPushButton(caption, m_form);
@@ -167,9 +168,9 @@ void CFormDlgView::createControls()
         }
         case PanelControl::Kind::Edit: {
             auto *edit = new QLineEdit(m_form);
-            if (spec.flags & PanelControl::DigitsOnly)
+            if (entry.flags & PanelControl::DigitsOnly)
                 edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-            if (spec.flags & PanelControl::Centred)
+            if (entry.flags & PanelControl::Centred)
                 edit->setAlignment(Qt::AlignCenter);
             widget = edit;
             break;
@@ -200,10 +201,10 @@ void CFormDlgView::createControls()
             break;
         }
         }
-        widget->setObjectName(QString::number(spec.id));
-        widget->setAccessibleName(describe(spec.id, spec.caption));
+        widget->setObjectName(QString::number(entry.id));
+        widget->setAccessibleName(describe(entry.id, entry.caption));
         widget->setGeometry(geometry);
-        m_controls.insert(spec.id, widget);
+        m_controls.insert(entry.id, widget);
     }
     // Group boxes only frame their controls; kept beneath them so they never take their clicks.
     for (QWidget *box : groupBoxes)
@@ -512,7 +513,7 @@ void CFormDlgView::OnConnect()
         emit videoAddressChanged();
     UpdateData(true);
     // A connection still pending from an earlier press is dropped: at most one is ever live.
-    m_socket = std::make_unique<CClinetSocket>(static_cast<ClinetSocketOwner &>(*this));
+    m_socket = std::make_unique<PanelSocket>(static_cast<ClinetSocketOwner &>(*this), [this] { OnSocketClosed(); });
     ++m_socketGeneration;
     if (!m_socket->Create(0, CAsyncSocket::SOCK_STREAM, CAsyncSocket::FD_ALL)) {
         showConnected(false, QStringLiteral("Connect"));
@@ -520,7 +521,8 @@ void CFormDlgView::OnConnect()
         message(SocketFailedText);
         return;
     }
-    m_socket->AsyncSelect(CAsyncSocket::FD_CONNECT);
+    // Besides the connect outcome only the close is asked for: replies are read on demand.
+    m_socket->AsyncSelect(CAsyncSocket::FD_CONNECT | CAsyncSocket::FD_CLOSE);
     m_socket->Connect(m_hostAddress, static_cast<unsigned>(std::max(0, m_tcpPort)));
 }
 
@@ -535,6 +537,15 @@ void CFormDlgView::OnSocketConnected(bool ok)
     if (m_socket)
         m_socket.release()->deleteLater();
     message(SocketFailedText);
+}
+
+void CFormDlgView::OnSocketClosed()
+{
+    if (!m_socket)
+        return;
+    // Called from the socket's own notification: it goes once that has returned.
+    m_socket.release()->deleteLater();
+    showConnected(false, QStringLiteral("Connect"));
 }
 
 bool CFormDlgView::hasSocket() const

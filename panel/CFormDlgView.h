@@ -96,6 +96,8 @@ public:
     long OnSerialByte(std::uintptr_t wparam, std::uintptr_t lparam);
     // The serial device hung up: shown as a disconnect.
     void OnSerialLost();
+    // The controller closed the network connection: shown as a disconnect.
+    void OnSocketClosed();
     void ParseReply(std::string frame);
     // Window-timer handler: timer PanelId::PlaybackTimer plays the action group.
     void OnTimer(int id);

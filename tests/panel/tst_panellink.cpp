@@ -88,6 +88,7 @@ private slots:
     void cleanup();
 
     void networkConnectAndDisconnect();
+    void controllerClosesTheConnection();
     void videoAddressChange_data();
     void videoAddressChange();
     void refusedConnection();
@@ -187,6 +188,23 @@ void TestPanelLink::networkConnectAndDisconnect()
     QCOMPARE(picture->pixmap().toImage(), disconnected);
     QTRY_VERIFY(m_server->peerClosed());
     QVERIFY(m_messages.isEmpty());
+}
+
+void TestPanelLink::controllerClosesTheConnection()
+{
+    connectNetwork(m_server->port());
+    m_server->peer()->disconnectFromHost();
+    QTRY_VERIFY(!m_panel->isConnected());
+    QVERIFY(!m_panel->hasSocket());
+    QCOMPARE(button(PanelId::Connect)->text(), QStringLiteral("Connect"));
+    QVERIFY(m_messages.isEmpty());
+    // One press connects again.
+    FrameServer second;
+    m_server.reset();
+    m_choice.port = second.port();
+    button(PanelId::Connect)->click();
+    QTRY_VERIFY(m_panel->isConnected());
+    QTRY_VERIFY(second.peer());
 }
 
 void TestPanelLink::videoAddressChange_data()
