@@ -513,6 +513,7 @@ void CFormDlgView::OnConnect()
         emit videoAddressChanged();
     UpdateData(true);
     // A connection still pending from an earlier press is dropped: at most one is ever live.
+    m_networkAssembler = FrameAssembler([this](const std::string &frame) { ParseReply(frame); });
     m_socket = std::make_unique<PanelSocket>(static_cast<ClinetSocketOwner &>(*this), [this] { OnSocketClosed(); });
     ++m_socketGeneration;
     if (!m_socket->Create(0, CAsyncSocket::SOCK_STREAM, CAsyncSocket::FD_ALL)) {
@@ -636,9 +637,11 @@ void CFormDlgView::readPositionReply()
         message(SocketErrorText);
         return;
     }
-    const std::string text(buffer, static_cast<size_t>(received));
-    if (const auto angles = ReplyParser::JointAngles(text))
-        applyJointAngles(*angles);
+    // What arrived may hold frames of other codes (the version the controller announces when
+    // the connection opens) and late answers: each complete frame is read for what it is, so the
+    // newest joint-angle reply gives the pose, and a frame cut by the read completes next time.
+    for (int i = 0; i < received; ++i)
+        m_networkAssembler.Feed(buffer[i]);
 }
 
 void CFormDlgView::OnAdd()

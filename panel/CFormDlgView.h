@@ -199,6 +199,8 @@ private:
     unsigned m_playPosition = 0;
 
     FrameAssembler m_assembler;
+    // Replies read over the network are cut into frames too; one per connection.
+    FrameAssembler m_networkAssembler;
     QTimer m_playbackTimer;
     QTimer m_positionReadTimer;
 

@@ -104,6 +104,7 @@ private slots:
     void servoSetupLightAndGames();
     void positionOnTime();
     void lateAnswerReadByTheNextPostion();
+    void queuedFramesAreReadForWhatTheyAre();
     void positionAfterDisconnectReadsNothing();
     void positionWhilePending();
     void serialEndToEnd();
@@ -461,12 +462,37 @@ void TestPanelLink::lateAnswerReadByTheNextPostion()
     QCOMPARE(label(6), QStringLiteral("60"));
     QCOMPARE(m_messages.size(), 1);
     QCOMPARE(m_server->frames(), (QStringList{q(RequestAngles()), q(RequestAngles())}));
-    // A reply of another code is read as angles all the same over the network.
-    m_server->reply("$010235xxxxxxxxxxxxxxxxxxxxxx#");
+}
+
+void TestPanelLink::queuedFramesAreReadForWhatTheyAre()
+{
+    // The controller announces its version when the connection opens; it waits unread.
+    connectNetwork(m_server->port());
+    m_server->reply("$010235#");
+    m_server->setOnFrame([this] {
+        if (m_server->frames().size() == 1)
+            m_server->reply("$032006010020030040050060xx#$032006011021031041051061xx#");
+    });
     button(PanelId::Postion)->click();
     QTRY_VERIFY(!m_panel->positionReadTimer().isActive());
-    QTRY_COMPARE(m_panel->jointAngles()[0], 0);
-    QCOMPARE(m_panel->versionText(), QString());
+    QTRY_COMPARE(m_panel->versionText(), QStringLiteral("V3.5"));
+    // Of two answers the newer gives the pose.
+    QTRY_COMPARE(label(1), QStringLiteral("11"));
+    QCOMPARE(label(6), QStringLiteral("61"));
+    QCOMPARE(ArmPose::instance().fingerLeft, -29.0f);
+
+    // A frame cut by the read completes with the next one.
+    m_server->setOnFrame({});
+    m_server->reply("$0320060900901");
+    button(PanelId::Postion)->click();
+    QTRY_VERIFY(!m_panel->positionReadTimer().isActive());
+    QCOMPARE(label(1), QStringLiteral("11"));
+    m_server->reply("20090090090xx#");
+    button(PanelId::Postion)->click();
+    QTRY_VERIFY(!m_panel->positionReadTimer().isActive());
+    QTRY_COMPARE(label(3), QStringLiteral("120"));
+    QCOMPARE(label(1), QStringLiteral("90"));
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestPanelLink::positionAfterDisconnectReadsNothing()
