@@ -38,6 +38,7 @@ bool CSerialPort::OpenPort(SerialOwner *owner, unsigned portNumber, unsigned bau
     m_watcherEnded.Reset();
     m_attention.Reset();
     m_suspended = false;
+    m_closing = false;
 
     m_owner = owner;
     {
@@ -134,6 +135,7 @@ bool CSerialPort::SendBytes(const void *bytes, int length)
 
 void CSerialPort::RequestClose()
 {
+    m_closing = true;
     m_shutdownSignal.Raise();
 }
 
@@ -181,9 +183,13 @@ void CSerialPort::EndWatcher()
 {
     if (!m_watcher.joinable())
         return;
+    m_closing = true;
     m_shutdownSignal.Raise();
-    // The watcher may be waiting for this very thread to take a message; keep taking them.
+    // The watcher may be waiting for this very thread to take a message, even for the one this
+    // thread is handling right now (a close from inside the owner's handler): keep taking them.
     const int handOff = m_owner ? m_owner->HandOffFd() : -1;
+    if (handOff >= 0)
+        m_owner->ServeHandOff();
     for (;;) {
         pollfd fds[2] = {{m_watcherEnded.Handle(), POLLIN, 0}, {handOff, POLLIN, 0}};
         const int r = poll(fds, handOff >= 0 ? 2 : 1, -1);
@@ -208,7 +214,8 @@ void CSerialPort::WatcherLoop(CSerialPort *port)
 
 void CSerialPort::Deliver(unsigned message, std::uintptr_t wparam)
 {
-    if (m_owner)
+    // Once a close is asked for, the owner gets nothing more: it may be tearing itself down.
+    if (m_owner && !m_closing.load(std::memory_order_relaxed))
         m_owner->OnSerialMessage(message, wparam, m_portNumber);
 }
 
@@ -314,40 +321,37 @@ CSerialPort::Drain CSerialPort::DrainInput()
         ++m_failedWakeUps;
         return Drain::Empty;
     }
-    // Woken as readable with nothing counted: one read tells data from a hang-up.
-    bool probing = waiting == 0;
-    if (probing)
-        waiting = 1;
 
-    bool gotByte = false;
-    while (waiting > 0) {
-        uint8_t byte = 0;
+    // What the status counts is taken in one read and then handed on byte by byte, in order, with
+    // the status read again once it is used up: the owner sees exactly what one-byte reads would
+    // give, at a fraction of the system calls. Woken as readable with nothing counted, the read
+    // tells late data from a hang-up.
+    bool gotData = false;
+    do {
+        size_t count = 0;
         SerialDevice::ReadResult result;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            result = m_device ? m_device->ReadByte(byte) : SerialDevice::ReadResult::Nothing;
+            result = m_device ? m_device->Read(m_readBuffer.data(), m_readBuffer.size(), count)
+                              : SerialDevice::ReadResult::Nothing;
         }
         if (result == SerialDevice::ReadResult::HungUp)
             return Drain::HungUp;
-        if (result != SerialDevice::ReadResult::Byte) {
-            // A byte that was not read is not handed on.
+        if (result != SerialDevice::ReadResult::Data) {
+            // Nothing is handed on for a read that failed.
             if (result == SerialDevice::ReadResult::Failed)
                 ReportFailure(nullptr);
             break;
         }
-        gotByte = true;
-        Deliver(WM_SERIAL_BYTE, byte);
-        // The count read last is a lower bound (only this thread takes input), so the status is
-        // read again once it is used up.
-        if (--waiting == 0 || probing) {
-            probing = false;
-            if (!status(waiting))
-                return Drain::HungUp;
-            if (waiting < 0)
-                break;
-        }
-    }
-    m_failedWakeUps = gotByte ? 0 : m_failedWakeUps + 1;
+        gotData = true;
+        for (size_t i = 0; i < count; ++i)
+            Deliver(WM_SERIAL_BYTE, m_readBuffer[i]);
+        if (m_closing.load(std::memory_order_relaxed))
+            break; // the shutdown signal wins at the next wait
+        if (!status(waiting))
+            return Drain::HungUp;
+    } while (waiting > 0);
+    m_failedWakeUps = gotData ? 0 : m_failedWakeUps + 1;
     return Drain::Empty;
 }
 

@@ -5,6 +5,7 @@
 #include "link/SerialMessages.h"
 #include "link/SerialSignal.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -83,8 +84,11 @@ private:
     // Raised by SuspendWatcher and ResumeWatcher so a watcher blocked in its wait looks again.
     SerialSignal m_attention;
     std::atomic<bool> m_suspended{false};
+    // Set with the shutdown signal; read by the watcher between deliveries without a system call.
+    std::atomic<bool> m_closing{false};
     bool m_deviceLost = false;
     int m_failedWakeUps = 0;
+    std::array<uint8_t, 1024> m_readBuffer{};
     SerialTimeouts m_timeouts;
     SerialLineSettings m_lineSettings;
     SerialOwner *m_owner = nullptr;

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <chrono>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -18,11 +19,17 @@ constexpr auto kOwnerSpin = std::chrono::microseconds(40);
 // The owner's thread returns to its event loop at least this often during a long burst.
 constexpr auto kOwnerBurst = std::chrono::milliseconds(4);
 
-inline void cpuRelax()
+// Spins briefly, then lets other threads run: on a busy machine the side being waited for may
+// need this very core.
+inline void cpuRelax(int &round)
 {
+    if (++round < 4) {
 #if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
+        __builtin_ia32_pause();
 #endif
+        return;
+    }
+    sched_yield();
 }
 
 } // namespace
@@ -76,9 +83,10 @@ void QtSerialOwner::OnSerialMessage(unsigned message, std::uintptr_t wparam, std
     const uint32_t done = ticket | Done;
     const auto spinUntil = Clock::now() + kWatcherSpin;
     bool spinning = true;
+    int round = 0;
     for (uint32_t s = m_state.load(std::memory_order_acquire); s != done; s = m_state.load(std::memory_order_acquire)) {
         if (spinning && Clock::now() < spinUntil) {
-            cpuRelax();
+            cpuRelax(round);
             continue;
         }
         spinning = false;
@@ -141,8 +149,9 @@ void QtSerialOwner::ServeHandOff()
     while (serveOne()) {
         m_ownerLooking.store(true);
         const auto spinUntil = Clock::now() + kOwnerSpin;
+        int round = 0;
         while ((m_state.load(std::memory_order_acquire) & PhaseMask) != Posted && Clock::now() < spinUntil)
-            cpuRelax();
+            cpuRelax(round);
         m_ownerLooking.store(false);
         if (Clock::now() >= burstEnd) {
             // Give the event loop its turn; a message that is already waiting brings us back.

@@ -197,10 +197,19 @@ int SerialDevice::BytesWaiting(bool *hungUp) const
 
 SerialDevice::ReadResult SerialDevice::ReadByte(uint8_t &byte)
 {
+    size_t count = 0;
+    return Read(&byte, 1, count);
+}
+
+SerialDevice::ReadResult SerialDevice::Read(uint8_t *data, size_t size, size_t &count)
+{
+    count = 0;
     for (;;) {
-        const ssize_t n = ::read(m_fd, &byte, 1);
-        if (n == 1)
-            return ReadResult::Byte;
+        const ssize_t n = ::read(m_fd, data, size);
+        if (n > 0) {
+            count = static_cast<size_t>(n);
+            return ReadResult::Data;
+        }
         if (n == 0)
             return ReadResult::HungUp;
         if (errno == EINTR)

@@ -13,7 +13,7 @@ class SerialDevice
 {
 public:
     using Handle = int;
-    enum class ReadResult { Byte, Nothing, HungUp, Failed };
+    enum class ReadResult { Data, Nothing, HungUp, Failed };
 
     // Opens without becoming the controlling terminal and without blocking on modem lines. Fails
     // for a path that is not a terminal or that another process (or another SerialDevice) holds.
@@ -36,6 +36,8 @@ public:
     // Bytes waiting in the input queue; -1 on failure, with hungUp set when the device went away.
     int BytesWaiting(bool *hungUp = nullptr) const;
     ReadResult ReadByte(uint8_t &byte);
+    // Reads up to size bytes that are already waiting; count receives how many.
+    ReadResult Read(uint8_t *data, size_t size, size_t &count);
     // Writes the whole buffer within the write timeouts. Gives up early when abortHandle becomes
     // readable (-1: never).
     bool WriteAll(const uint8_t *data, size_t length, Handle abortHandle = -1);
