@@ -33,7 +33,12 @@ W *place(W *widget, const DialogUnits &du, int id, int x, int y, int w, int h)
     widget->setGeometry(du.map(x, y, w, h));
     if (id != 0)
         widget->setObjectName(QString::number(id));
-    widget->setAccessibleName(widget->property("text").toString());
+    // The caption names the control (a group box's is its title); controls whose caption is
+    // ambiguous are named again where they are made.
+    QString name = widget->property("text").toString();
+    if (name.isEmpty())
+        name = widget->property("title").toString();
+    widget->setAccessibleName(name.simplified());
     return widget;
 }
 
@@ -44,6 +49,7 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
     , m_send(std::move(sender))
 {
     setWindowTitle(QStringLiteral("Sorting game"));
+    setAccessibleName(windowTitle());
     setObjectName(QString::number(IDD));
     const QFont dialogFont = DialogFont(QStringLiteral("MS Shell Dlg"), 9);
     setFont(dialogFont);
@@ -61,10 +67,15 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
     auto button = [&](const char *text, int id, int x, int y, int w, int h) {
         return place(new QPushButton(QString::fromUtf8(text), this), du, id, x, y, w, h);
     };
-    connect(button("Start", IDC_START, 45, 45, 56, 20), &QPushButton::clicked, this, &CDialogColorPlay::OnStart);
-    connect(button("OK", IDC_OK_CAL, 122, 45, 56, 20), &QPushButton::clicked, this, &CDialogColorPlay::OnConfirm);
-    connect(button("Cancel", IDC_CANCEL_CAL, 204, 45, 56, 20), &QPushButton::clicked, this,
-            &CDialogColorPlay::OnCancelCalibration);
+    QPushButton *start = button("Start", IDC_START, 45, 45, 56, 20);
+    QPushButton *confirm = button("OK", IDC_OK_CAL, 122, 45, 56, 20);
+    QPushButton *cancel = button("Cancel", IDC_CANCEL_CAL, 204, 45, 56, 20);
+    start->setAccessibleName(QStringLiteral("Start calibration"));
+    confirm->setAccessibleName(QStringLiteral("Confirm calibration"));
+    cancel->setAccessibleName(QStringLiteral("Cancel calibration"));
+    connect(start, &QPushButton::clicked, this, &CDialogColorPlay::OnStart);
+    connect(confirm, &QPushButton::clicked, this, &CDialogColorPlay::OnConfirm);
+    connect(cancel, &QPushButton::clicked, this, &CDialogColorPlay::OnCancelCalibration);
 
     using CommandFrames::AreaMove;
     const struct { const char *text; int id; int x, y, w, h; AreaMove move; } arrows[] = {
@@ -75,8 +86,9 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
     };
     for (const auto &a : arrows) {
         const AreaMove move = a.move;
-        connect(button(a.text, a.id, a.x, a.y, a.w, a.h), &QPushButton::clicked, this,
-                [this, move] { send(CommandFrames::MoveArea(move)); });
+        QPushButton *arrow = button(a.text, a.id, a.x, a.y, a.w, a.h);
+        arrow->setAccessibleName(QStringLiteral("Move area ") + arrow->text().toLower());
+        connect(arrow, &QPushButton::clicked, this, [this, move] { send(CommandFrames::MoveArea(move)); });
     }
 
     place(new QLabel(QStringLiteral("Calibration threshold："), this), du, 0, 123, 92, 71, 8);
@@ -101,6 +113,8 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
             const int id = colour == 0 ? IDC_ROW1_NO + row : IDC_ROW1_RED + row * 4 + (colour - 1);
             auto *radio = place(new QRadioButton(QString::fromLatin1(colourCaption[colour]), this), du, id,
                                 radioX[colour], radioY[row], radioW[colour], 10);
+            // Every row offers the same captions: the name says which row.
+            radio->setAccessibleName(QStringLiteral("Row %1 %2").arg(row + 1).arg(radio->text()));
             group->addButton(radio, colour);
             m_rowRadios[row][colour] = radio;
             connect(radio, &QRadioButton::clicked, this, [this, row, colour] { OnRowChoice(row + 1, colour); });

@@ -1,5 +1,7 @@
 #include "panel/CFormDlgView.h"
 
+#include "controls/CBitSlider.h"
+#include "controls/CBitWnd.h"
 #include "controls/CButtonEx.h"
 #include "controls/SkinResources.h"
 #include "link/CDengluDlg.h"
@@ -10,7 +12,9 @@
 #include "link/PrivateProfile.h"
 #include "link/QtSerialOwner.h"
 #include "link/SerialMessages.h"
+#include "panel/PanelGroupBox.h"
 #include "panel/PanelKeyTable.h"
+#include "panel/PanelLook.h"
 #include "panel/PanelSocket.h"
 #include "panel/PanelTemplate.h"
 #include "panel/PoseFormulas.h"
@@ -27,7 +31,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSlider>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -46,9 +49,12 @@ namespace {
 constexpr std::array<int, 6> middlePose{90, 90, 90, 90, 90, 180};
 constexpr std::array<int, 6> startPositions{90, 90, 90, 90, 110, 180};
 
-// Description for assistive tools of the controls that show no caption.
-QString describe(int id, const char *caption)
+// Name for assistive tools: what the control is or does, where its caption alone does not say.
+// Toggle buttons are named again whenever their caption changes.
+QString describe(int id, const QString &caption)
 {
+    if (id >= PanelId::ServoName1 && id < PanelId::ServoName1 + 6)
+        return QStringLiteral("Servo %1").arg(id - PanelId::ServoName1 + 1);
     if (id >= PanelId::Slider1 && id < PanelId::Slider1 + 6)
         return QStringLiteral("Servo %1").arg(id - PanelId::Slider1 + 1);
     if (id >= PanelId::AngleLabel1 && id < PanelId::AngleLabel1 + 6)
@@ -61,9 +67,17 @@ QString describe(int id, const char *caption)
     case PanelId::IdNumberEdit: return QStringLiteral("Median servo ID");
     case PanelId::VersionLabel: return QStringLiteral("Controller version");
     case PanelId::ColourBox: return QStringLiteral("Tracking colour");
+    case PanelId::VersionCaption: return QStringLiteral("Version");
+    case PanelId::ServoIdCaption: return QStringLiteral("Servo ID");
+    case PanelId::IdNumberCaption: return QStringLiteral("Median servo ID");
+    case PanelId::LightRed: return QStringLiteral("Red light");
+    case PanelId::LightGreen: return QStringLiteral("Green light");
+    case PanelId::LightBlue: return QStringLiteral("Blue light");
+    // The caption names what the next press sends.
+    case PanelId::LightToggle: return QStringLiteral("Light ") + caption.toLower();
     default: break;
     }
-    return QString::fromUtf8(caption).simplified();
+    return caption.simplified();
 }
 
 // An unsigned whole number as the field exchange accepts it: blanks around digits, nothing else.
@@ -161,7 +175,8 @@ void CFormDlgView::createControls()
             widget = new QLabel(caption, m_form);
             break;
         case PanelControl::Kind::Slider: {
-            auto *slider = new QSlider(Qt::Horizontal, m_form);
+            // The one place joint sliders are made: bitmap sliders, skinned at start-up.
+            auto *slider = new CBitSlider(Qt::Horizontal, m_form);
             slider->setTickPosition(QSlider::NoTicks);
             widget = slider;
             break;
@@ -176,7 +191,7 @@ void CFormDlgView::createControls()
             break;
         }
         case PanelControl::Kind::GroupBox:
-            widget = new QGroupBox(caption, m_form);
+            widget = new PanelGroupBox(caption, m_form);
             groupBoxes.append(widget);
             break;
         case PanelControl::Kind::List:
@@ -202,8 +217,9 @@ void CFormDlgView::createControls()
         }
         }
         widget->setObjectName(QString::number(entry.id));
-        widget->setAccessibleName(describe(entry.id, entry.caption));
+        widget->setAccessibleName(describe(entry.id, caption));
         widget->setGeometry(geometry);
+        PanelLook::ApplyColours(widget, entry.id);
         m_controls.insert(entry.id, widget);
     }
     // Group boxes only frame their controls; kept beneath them so they never take their clicks.
@@ -211,7 +227,7 @@ void CFormDlgView::createControls()
         box->lower();
 
     for (int k = 0; k < 6; ++k) {
-        m_sliders[static_cast<size_t>(k)] = qobject_cast<QSlider *>(control(PanelId::Slider1 + k));
+        m_sliders[static_cast<size_t>(k)] = qobject_cast<CBitSlider *>(control(PanelId::Slider1 + k));
         m_angleLabels[static_cast<size_t>(k)] = qobject_cast<QLabel *>(control(PanelId::AngleLabel1 + k));
     }
     m_connectButton = qobject_cast<QPushButton *>(control(PanelId::Connect));
@@ -235,6 +251,9 @@ void CFormDlgView::createControls()
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     m_colourBox->addItems(colours);
 
+    // The whole client area is the panel's ground, also around the form when the pane is larger.
+    PanelLook::ApplyGround(m_form);
+    PanelLook::ApplyGround(viewport());
     m_form->setFixedSize(units.mapSize(PanelTemplate::FormSize().width(), PanelTemplate::FormSize().height()));
     setWidget(m_form);
     setWidgetResizable(false);
@@ -307,7 +326,7 @@ void CFormDlgView::connectHandlers()
                 &QAbstractButton::clicked, this, [this, number] { OnAction(number); });
 
     for (int k = 1; k <= 6; ++k) {
-        QSlider *slider = m_sliders[static_cast<size_t>(k - 1)];
+        CBitSlider *slider = m_sliders[static_cast<size_t>(k - 1)];
         // Every position the slider reports (drag steps, page clicks, keys, wheel) and the release
         // of a drag is one notification.
         connect(slider, &QAbstractSlider::actionTriggered, this, [this, k](int) { onSliderNotification(k); });
@@ -322,9 +341,9 @@ void CFormDlgView::OnInitialUpdate()
         m_disconnectedIcon = connectionIcon(PanelId::DisconnectedIcon);
         m_connectedIcon = connectionIcon(PanelId::ConnectedIcon);
         m_picture->setPixmap(m_disconnectedIcon.pixmap(m_picture->size()));
+        skinSliders();
         for (int k = 0; k < 6; ++k) {
-            QSlider *slider = m_sliders[static_cast<size_t>(k)];
-            slider->setCursor(Qt::PointingHandCursor);
+            CBitSlider *slider = m_sliders[static_cast<size_t>(k)];
             const int maximum = k == 4 ? 270 : 180;
             slider->setRange(0, maximum);
             slider->setSingleStep(0);
@@ -338,12 +357,24 @@ void CFormDlgView::OnInitialUpdate()
         setUpActionList();
     }
     m_initialised = true;
-    QFont font(QStringLiteral("SimHei"));
-    font.setFamilies({QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Zen Hei")});
-    font.setPixelSize(18);
-    font.setWeight(QFont::Normal);
-    m_connectButton->setFont(font);
+    if (auto *connect = qobject_cast<CButtonEx *>(m_connectButton))
+        connect->SetButtonFont(PanelLook::ConnectFont());
     UpdateData(false);
+}
+
+void CFormDlgView::skinSliders()
+{
+    // The hand over the tracks and their thumbs, which the thumb only takes once it exists.
+    const QCursor hand(Qt::PointingHandCursor);
+    for (CBitSlider *slider : m_sliders) {
+        slider->SetSkinCursor(hand);
+        slider->CreateThumb(PanelLook::ThumbImage, PanelLook::ThumbFrameSize, PanelLook::ThumbFrameSize);
+        // The filled track's image sizes the slider; it keeps its place in the form.
+        slider->SetBitmaps(PanelLook::EmptyTrackImage, PanelLook::FilledTrackImage);
+        slider->SetThumbOffset(PanelLook::ThumbOffset);
+        if (CBitWnd *thumb = slider->thumb())
+            thumb->setAccessibleName(slider->accessibleName() + QStringLiteral(" thumb"));
+    }
 }
 
 bool CFormDlgView::UpdateData(bool saveAndValidate)
@@ -862,6 +893,7 @@ void CFormDlgView::setCaption(QAbstractButton *button, const QString &text)
         coloured->SetText(text);
     else
         button->setText(text);
+    button->setAccessibleName(describe(button->objectName().toInt(), text));
 }
 
 QIcon CFormDlgView::connectionIcon(int number)

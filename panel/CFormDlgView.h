@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+class CBitSlider;
 class CSerialPort;
 class QtSerialOwner;
 class QAbstractButton;
@@ -24,7 +25,6 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSlider;
 class QTableWidget;
 
 // The control panel: the form of template 132 inside a scroll area. It owns the connection to the
@@ -156,6 +156,7 @@ private:
     void createControls();
     void setUpActionList();
     void connectHandlers();
+    void skinSliders();
     void onSliderNotification(int servo);
     void showConnected(bool connected, const QString &caption);
     void readPositionReply();
@@ -206,7 +207,7 @@ private:
 
     // Controls.
     QHash<int, QWidget *> m_controls;
-    std::array<QSlider *, 6> m_sliders{};
+    std::array<CBitSlider *, 6> m_sliders{};
     std::array<QLabel *, 6> m_angleLabels{};
     QPushButton *m_connectButton = nullptr;
     QPushButton *m_stopButton = nullptr;

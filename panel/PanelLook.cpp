@@ -1,0 +1,112 @@
+#include "panel/PanelLook.h"
+
+#include "controls/CBitSlider.h"
+#include "controls/CButtonEx.h"
+#include "panel/PanelTemplate.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace PanelLook {
+
+QColor ColourFromWord(std::uint32_t word)
+{
+    return QColor(static_cast<int>(word & 0xff), static_cast<int>((word >> 8) & 0xff),
+                  static_cast<int>((word >> 16) & 0xff));
+}
+
+ChildColours ColoursFor(int controlId)
+{
+    switch (controlId) {
+    case PanelId::ServoIdEdit:
+    case PanelId::IdNumberEdit:
+    case PanelId::IntervalEdit:
+        return {BlackWord, WhiteWord};
+    case PanelId::VersionLabel:
+    case PanelId::VersionCaption:
+    case PanelId::IntervalCaption:
+    case PanelId::IntervalUnit:
+    case PanelId::ServoIdCaption:
+    case PanelId::IdNumberCaption:
+        return {WhiteWord, GroundWord};
+    case PanelId::ControlGroup:
+    case PanelId::ActionGroup:
+    case PanelId::CustomActionGroup:
+        return {GroupTitleWord, GroundWord};
+    default:
+        return {CaptionWord, GroundWord};
+    }
+}
+
+void ApplyGround(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, ColourFromWord(GroundWord));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void ApplyColours(QWidget *child, int controlId)
+{
+    // The coloured buttons and the bitmap sliders paint every pixel themselves.
+    if (qobject_cast<CButtonEx *>(child) || qobject_cast<CBitSlider *>(child))
+        return;
+    const ChildColours colours = ColoursFor(controlId);
+    const QColor text = ColourFromWord(colours.text);
+    const QColor ground = ColourFromWord(colours.ground);
+    QPalette palette = child->palette();
+    // Colours hold whether the panel is active or not; disabled controls keep the style's grey.
+    auto set = [&palette](QPalette::ColorRole role, const QColor &colour) {
+        palette.setColor(QPalette::Active, role, colour);
+        palette.setColor(QPalette::Inactive, role, colour);
+    };
+
+    if (qobject_cast<QTableWidget *>(child)) {
+        // A report list asks for no colours: it keeps a list's plain black on white.
+        set(QPalette::Text, ColourFromWord(BlackWord));
+        set(QPalette::Base, ColourFromWord(WhiteWord));
+    } else if (qobject_cast<QLineEdit *>(child)) {
+        set(QPalette::Text, text);
+        set(QPalette::Base, ground);
+    } else if (qobject_cast<QComboBox *>(child)) {
+        // Field, arrow button and dropped-down list all in the caption colours.
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+            set(role, text);
+        for (QPalette::ColorRole role : {QPalette::Base, QPalette::Window, QPalette::Button})
+            set(role, ground);
+    } else if (qobject_cast<QPushButton *>(child)) {
+        set(QPalette::ButtonText, text);
+        set(QPalette::Button, ground);
+        set(QPalette::Window, ground);
+    } else {
+        // Labels, the picture, the check box and the group boxes: text on an opaque ground
+        // (a check box fills itself from the button roles).
+        set(QPalette::WindowText, text);
+        set(QPalette::ButtonText, text);
+        set(QPalette::Window, ground);
+        set(QPalette::Button, ground);
+        if (!qobject_cast<QGroupBox *>(child))
+            child->setAutoFillBackground(true);
+    }
+    child->setPalette(palette);
+}
+
+QFont ConnectFont()
+{
+    QFont font;
+    // 黑体 is SimHei's local name; the others are CJK sans faces of the same kind found on Linux.
+    font.setFamilies({QString::fromUtf8("黑体"), QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Zen Hei"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
+                      QStringLiteral("Droid Sans Fallback")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(ConnectFontPixels);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+} // namespace PanelLook
