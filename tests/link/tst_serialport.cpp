@@ -746,6 +746,8 @@ void TestSerialPort::hangUpIsReportedOnceWithoutSpin()
     pty.closeMaster();
     QTRY_COMPARE(target.count(WM_SERIAL_LOST), 1);
     QCOMPARE(target.messages().back().lparam, std::uintptr_t(5));
+    // The reads that found the line dead handed on no byte.
+    QCOMPARE(target.bytes(), std::string("ok"));
 
     // A watcher that kept polling the dead device would burn a whole core here.
     const qint64 cpuBefore = threadCpuNs(watcher);
