@@ -5,6 +5,8 @@
 #include "tools/gen3ds/AssetWriter.h"
 
 #include <QtTest>
+
+#include "tests/common/GlDriver.h"
 #include <QAction>
 #include <QMenu>
 #include <QOpenGLContext>
@@ -41,20 +43,6 @@ protected:
         event->accept();
     }
 };
-
-// Mesa's driver keeps a few blocks for the whole process and is unloaded when the X connection
-// closes; from then on LeakSanitizer can neither reach those blocks nor name their module. Keeping
-// the driver loaded leaves them reachable, as they are in any running program.
-void keepGlDriverLoaded()
-{
-    dl_iterate_phdr(
-        [](dl_phdr_info *info, size_t, void *) {
-            if (info->dlpi_name && std::strstr(info->dlpi_name, "_dri.so"))
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
 
 int differingPixels(const QImage &a, const QImage &b)
 {
