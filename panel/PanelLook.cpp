@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,14 +83,13 @@ void ApplyColours(QWidget *child, int controlId)
         set(QPalette::Button, ground);
         set(QPalette::Window, ground);
     } else {
-        // Labels, the picture, the check box and the group boxes: text on an opaque ground
-        // (a check box fills itself from the button roles).
+        // Labels, the picture, the check box and the group boxes: text on the ground. They are
+        // not filled themselves: the form beneath is the same ground, and a filled label would
+        // cut the frame of a group box it touches (the angle labels end on their box's edge).
         set(QPalette::WindowText, text);
         set(QPalette::ButtonText, text);
         set(QPalette::Window, ground);
         set(QPalette::Button, ground);
-        if (!qobject_cast<QGroupBox *>(child))
-            child->setAutoFillBackground(true);
     }
     child->setPalette(palette);
 }

@@ -102,6 +102,7 @@ private slots:
     void setJointFromViewSends();
     void playbackFrames();
     void servoSetupLightAndGames();
+    void setMedianAfterABadIdNumber();
     void positionOnTime();
     void lateAnswerReadByTheNextPostion();
     void queuedFramesAreReadForWhatTheyAre();
@@ -424,6 +425,26 @@ void TestPanelLink::servoSetupLightAndGames()
              (QStringList{"Please input the steering gear ID number first.",
                           "The ID number of steering gear should not be less than or equal to 0. Please enter it again",
                           "Close", "Yellow", "red"}));
+}
+
+void TestPanelLink::setMedianAfterABadIdNumber()
+{
+    connectNetwork(m_server->port());
+    // Assistive tools hear the caption the button shows.
+    QCOMPARE(m_panel->control(PanelId::Connect)->accessibleName(), QStringLiteral("Disconnect"));
+    auto *idNumber = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IdNumberEdit));
+    idNumber->setText("3");
+    button(PanelId::SetMedian)->click();
+    // Not an unsigned whole number: the reading fails with its message, and the number read
+    // last time is the one sent.
+    idNumber->setText("4x");
+    button(PanelId::SetMedian)->click();
+    idNumber->setText("-1");
+    button(PanelId::SetMedian)->click();
+    idNumber->setText("0");
+    button(PanelId::SetMedian)->click();
+    QCOMPARE(framesUpToMarker(), (QStringList{"$0A02030f#", "$0A02030f#", "$0A02030f#", "$0A02000c#"}));
+    QCOMPARE(m_messages, (QStringList{CFormDlgView::UnsignedIntegerPrompt, CFormDlgView::UnsignedIntegerPrompt}));
 }
 
 void TestPanelLink::positionOnTime()

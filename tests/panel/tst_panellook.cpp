@@ -376,6 +376,17 @@ void TestPanelLook::groupTitleOnItsFrame()
         QCOMPARE(image.pixelColor(0, box->height() / 2), PanelGroupBox::FrameColour);
         QCOMPARE(image.pixelColor(box->width() / 2, box->height() - 1), PanelGroupBox::FrameColour);
     }
+    // On the form, no control standing at a box's edge cuts its frame.
+    const QImage form = formImage();
+    for (int id : {PanelId::ControlGroup, PanelId::ActionGroup, PanelId::CustomActionGroup, PanelId::SortingGroup,
+                   PanelId::TrackingGroup}) {
+        auto *box = qobject_cast<PanelGroupBox *>(m_panel->control(id));
+        const QRect r = box->geometry();
+        for (int y = r.top() + box->titleRect().height(); y <= r.bottom(); ++y) {
+            QCOMPARE(form.pixelColor(r.left(), y), PanelGroupBox::FrameColour);
+            QCOMPARE(form.pixelColor(r.right(), y), PanelGroupBox::FrameColour);
+        }
+    }
 }
 
 void TestPanelLook::panelAccessibleNames()
