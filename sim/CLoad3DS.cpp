@@ -1,4 +1,5 @@
 #include "sim/CLoad3DS.h"
+#include "sim/WholeFile.h"
 
 #include "sim/LoadDIBImage.h"
 #include "sim/LoaderMessage.h"
@@ -348,32 +349,6 @@ private:
     bool m_warned = false;
 };
 
-bool readWholeFile(const char *path, std::vector<std::uint8_t> &out)
-{
-    if (!path)
-        return false;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileSize;
-    if (ok) {
-        out.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        out.resize(done);
-    }
-    ::close(fd);
-    return ok;
-}
-
 bool isRegularFile(const fs::path &p)
 {
     std::error_code ec;
@@ -443,7 +418,7 @@ bool CLoad3DS::ReadModelMemory(const std::uint8_t *data, std::size_t size, Model
 bool CLoad3DS::ReadModelFile(const char *path, ModelRecord &model)
 {
     std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(path, bytes))
+    if (!ReadWholeFile(path, kMaxFileSize, bytes))
         return false;
     return ReadModelMemory(bytes.data(), bytes.size(), model);
 }

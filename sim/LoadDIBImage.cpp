@@ -1,4 +1,5 @@
 #include "sim/LoadDIBImage.h"
+#include "sim/WholeFile.h"
 
 #include "sim/LoaderMessage.h"
 
@@ -394,40 +395,6 @@ std::string openFailureText(const char *name)
     return std::string("Failed to open DIB file ") + (name ? name : "") + ".\n";
 }
 
-// Reads the whole file; false when it cannot be opened or read, or is no plain file of sane size.
-bool readWholeFile(const char *path, std::vector<std::uint8_t> &out, bool *tooBig)
-{
-    *tooBig = false;
-    if (!path)
-        return false;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-    if (ok && st.st_size > kMaxFileSize) {
-        *tooBig = true;
-        ok = false;
-    }
-    if (ok) {
-        out.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        // A file that shrank while being read is taken as far as it went.
-        out.resize(done);
-        ok = done > 0;
-    }
-    ::close(fd);
-    return ok;
-}
-
 } // namespace
 
 std::unique_ptr<ImageRecord> LoadDIBImageFromMemory(const std::uint8_t *data, std::size_t size, const char *name,
@@ -449,7 +416,7 @@ std::unique_ptr<ImageRecord> LoadDIBImage(const char *path)
 {
     std::vector<std::uint8_t> bytes;
     bool tooBig = false;
-    if (!readWholeFile(path, bytes, &tooBig)) {
+    if (!ReadWholeFile(path, kMaxFileSize, bytes, &tooBig)) {
         ShowLoaderMessage(kErrorCaption, tooBig ? std::string(kOutOfMemory) : openFailureText(path));
         return nullptr;
     }
