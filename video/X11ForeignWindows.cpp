@@ -225,7 +225,14 @@ QWindow *X11ForeignWindows::Wrap(Handle window)
 
 bool X11ForeignWindows::StartDetached(const QString &program)
 {
-    return QProcess::startDetached(program, {}, QDir::currentPath());
+    // The viewer outlives us: it must not hold our standard output (a pipe of whoever started us
+    // would then never see its end).
+    QProcess process;
+    process.setProgram(program);
+    process.setWorkingDirectory(QDir::currentPath());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    return process.startDetached();
 }
 
 std::unique_ptr<ForeignWindows> CreatePlatformForeignWindows()
