@@ -5,10 +5,11 @@
 //   bench-link receive    the receive figure alone (KORVANE_BENCH_BYTES sets the amount)
 #include "link/CSerialPort.h"
 #include "link/CommandFrames.h"
-#include "link/PrivateProfile.h"
 #include "link/QtSerialOwner.h"
 #include "link/SerialMessages.h"
 #include "link/SerialOwner.h"
+#include "tests/common/PtyPair.h"
+#include "tests/common/ThreadProbe.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -20,16 +21,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <random>
 #include <set>
 #include <string>
-#include <termios.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -46,78 +41,23 @@ double seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-struct Pty
+// Without a pair there is nothing to measure; raw, so the plain read loop sees every byte.
+struct Pty : PtyPair
 {
-    int master = -1;
-    int slave = -1;
-    std::string path;
     Pty()
     {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        if (path.empty()) {
             std::perror("openpty");
             std::exit(1);
         }
-        path = name;
-        termios t{};
-        tcgetattr(slave, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave, TCSANOW, &t);
-    }
-    ~Pty()
-    {
-        close(master);
-        close(slave);
+        makeRaw();
     }
 };
 
-bool writeAll(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool readExactly(int fd, char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = read(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::set<int> threadIds()
-{
-    std::set<int> ids;
-    if (DIR *dir = opendir("/proc/self/task")) {
-        while (dirent *e = readdir(dir))
-            if (e->d_name[0] != '.')
-                ids.insert(std::atoi(e->d_name));
-        closedir(dir);
-    }
-    return ids;
-}
-
 double threadCpuMs(int tid)
 {
-    const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6u);
-    timespec ts{};
-    if (clock_gettime(clock, &ts) != 0)
-        return -1;
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+    const auto ns = threadCpuNs(tid);
+    return ns < 0 ? -1 : ns / 1e6;
 }
 
 // Checks every byte against the expected stream as it is handed over, on the owner's thread.
@@ -171,7 +111,7 @@ void runEventLoopUntil(const std::function<bool()> &done, int timeoutMs)
 double receiveRate(const std::string &data, bool &ok)
 {
     Pty pty;
-    PrivateProfile::WriteString("./config.ini", "com_ports", "COM" + std::to_string(kComNumber), pty.path);
+    mapCom(kComNumber, pty.path);
     CheckingOwner target(data);
     QtSerialOwner owner(target);
     CSerialPort port;
@@ -221,7 +161,7 @@ double percentile(std::vector<double> v, double p)
 std::vector<double> sendLatencies(const std::string &frame)
 {
     Pty pty;
-    PrivateProfile::WriteString("./config.ini", "com_ports", "COM" + std::to_string(kComNumber), pty.path);
+    mapCom(kComNumber, pty.path);
     NullOwner owner;
     CSerialPort port;
     std::vector<double> us;
@@ -256,7 +196,7 @@ std::vector<double> directWriteLatencies(const std::string &frame)
 double idleWatcherCpuMs()
 {
     Pty pty;
-    PrivateProfile::WriteString("./config.ini", "com_ports", "COM" + std::to_string(kComNumber), pty.path);
+    mapCom(kComNumber, pty.path);
     NullOwner target;
     QtSerialOwner owner(target);
     CSerialPort port;

@@ -1,41 +1,17 @@
 #include "link/ComPortMap.h"
-#include "link/PrivateProfile.h"
+#include "tests/common/PtyPair.h"
 
 #include <QtTest>
 
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <pty.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
-
-struct Pty
-{
-    int master = -1;
-    int slave = -1;
-    std::string path;
-    Pty()
-    {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = name;
-    }
-    ~Pty()
-    {
-        ::close(master);
-        ::close(slave);
-    }
-};
-
-void mapCom(unsigned number, const std::string &path)
-{
-    PrivateProfile::WriteString("./config.ini", "com_ports", "COM" + std::to_string(number), path);
-}
 
 void writeFile(const std::filesystem::path &path, const std::string &text)
 {
@@ -135,7 +111,7 @@ void TestComPortMap::configuredDeviceComesFirst()
 
 void TestComPortMap::listsConfiguredPseudoTerminalWithoutOpeningIt()
 {
-    Pty pty;
+    PtyPair pty;
     QVERIFY(!pty.path.empty());
     mapCom(12, pty.path);
     mapCom(140, pty.path);
@@ -159,7 +135,7 @@ void TestComPortMap::listsConfiguredPseudoTerminalWithoutOpeningIt()
 
 void TestComPortMap::listsOnlyRealSerialDevices()
 {
-    Pty pty;
+    PtyPair pty;
     std::ofstream("plain.txt") << "x";
     mapCom(2, "/dev/null");                  // a character device, but no tty
     mapCom(3, "plain.txt");                  // not a device

@@ -1,9 +1,10 @@
 #include "link/CSerialPort.h"
 #include "link/CommandFrames.h"
-#include "link/PrivateProfile.h"
 #include "link/QtSerialOwner.h"
 #include "link/SerialMessages.h"
 #include "link/SerialOwner.h"
+#include "tests/common/PtyPair.h"
+#include "tests/common/ThreadProbe.h"
 
 #include <QtTest>
 
@@ -15,88 +16,16 @@
 #include <memory>
 #include <mutex>
 #include <poll.h>
-#include <pty.h>
 #include <random>
 #include <set>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
 using namespace SerialMessages;
 
 namespace {
-
-// A pseudo-terminal pair: the port opens the slave by its path, the test plays the arm's
-// controller on the master. The test keeps a slave descriptor of its own to look at the line.
-struct Pty
-{
-    int master = -1;
-    int slave = -1;
-    std::string path;
-
-    Pty()
-    {
-        char name[128] = {};
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = name;
-        fcntl(master, F_SETFD, FD_CLOEXEC);
-        fcntl(slave, F_SETFD, FD_CLOEXEC);
-    }
-    ~Pty()
-    {
-        closeMaster();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    void closeMaster()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    bool write(const std::string &bytes) const
-    {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-    // What the port transmitted: exactly count bytes, or fewer when they do not come.
-    std::string read(size_t count, int timeoutMs = 5000) const
-    {
-        std::string out;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (out.size() < count) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
-            if (left <= 0)
-                break;
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left)) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(master, buffer, std::min(sizeof buffer, count - out.size()));
-            if (n <= 0)
-                break;
-            out.append(buffer, static_cast<size_t>(n));
-        }
-        return out;
-    }
-    int unreadAtPort() const
-    {
-        int n = -1;
-        ioctl(slave, FIONREAD, &n);
-        return n;
-    }
-};
 
 struct Message
 {
@@ -208,32 +137,9 @@ int openDescriptors()
     return n;
 }
 
-std::set<int> threadIds()
-{
-    std::set<int> ids;
-    if (DIR *dir = opendir("/proc/self/task")) {
-        while (dirent *e = readdir(dir))
-            if (e->d_name[0] != '.')
-                ids.insert(std::atoi(e->d_name));
-        closedir(dir);
-    }
-    return ids;
-}
-
-// CPU time of one thread of this process, by its kernel thread id.
-qint64 threadCpuNs(int tid)
-{
-    // The kernel's per-thread CPU clock: ~tid << 3 | CPUCLOCK_SCHED | CPUCLOCK_PERTHREAD.
-    const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6u);
-    timespec ts{};
-    if (clock_gettime(clock, &ts) != 0)
-        return -1;
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 // Starts the watcher and waits until it has done its opening purge (a transmit comes after it),
 // so what the peer writes from here on is read.
-bool startWatching(CSerialPort &port, const Pty &pty)
+bool startWatching(CSerialPort &port, const PtyPair &pty)
 {
     if (!port.StartWatcher() || !port.SendText("$070007#"))
         return false;
@@ -258,7 +164,7 @@ bool runEventLoopUntil(const std::function<bool()> &done, int timeoutMs)
 }
 
 // Waits, without running the event loop, until the port's input queue holds count bytes.
-bool waitUnread(const Pty &pty, int count)
+bool waitUnread(const PtyPair &pty, int count)
 {
     for (int i = 0; i < 5000; ++i) {
         if (pty.unreadAtPort() == count)
@@ -266,11 +172,6 @@ bool waitUnread(const Pty &pty, int count)
         usleep(1000);
     }
     return false;
-}
-
-void mapCom(unsigned number, const std::string &path)
-{
-    PrivateProfile::WriteString("./config.ini", "com_ports", "COM" + std::to_string(number), path);
 }
 
 } // namespace
@@ -352,7 +253,7 @@ void TestSerialPort::appliesLineSettings()
     QFETCH(speed_t, speed);
     QFETCH(tcflag_t, cflags);
 
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -394,7 +295,7 @@ void TestSerialPort::failedLineSettingStillOpens()
     QFETCH(unsigned, dataBits);
     QFETCH(std::string, failure);
 
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -409,7 +310,7 @@ void TestSerialPort::failedLineSettingStillOpens()
 
 void TestSerialPort::restoresTerminalOnClose()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     termios before{};
     QCOMPARE(tcgetattr(pty.slave, &before), 0);
@@ -439,7 +340,7 @@ void TestSerialPort::restoresTerminalOnClose()
 
 void TestSerialPort::holdsDeviceExclusively()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     mapCom(6, pty.path);
     Recorder owner;
@@ -469,7 +370,7 @@ void TestSerialPort::failedOpenThenGoodOpen()
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
 
-    Pty pty;
+    PtyPair pty;
     mapCom(7, pty.path);
     unsigned badNumber = 8;
     if (badDevice.empty())
@@ -503,7 +404,7 @@ void TestSerialPort::reachesHighComNumbers_data()
 void TestSerialPort::reachesHighComNumbers()
 {
     QFETCH(unsigned, number);
-    Pty pty;
+    PtyPair pty;
     mapCom(number, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -519,7 +420,7 @@ void TestSerialPort::reachesHighComNumbers()
 
 void TestSerialPort::deliversOnOwnerThreadWithEventAfterBatch()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder target;
     QtSerialOwner owner(target);
@@ -551,7 +452,7 @@ void TestSerialPort::deliversOnOwnerThreadWithEventAfterBatch()
 
 void TestSerialPort::sendsCoalesceIntoOneTransmit()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     owner.holdOn([](unsigned m, std::uintptr_t) { return m == WM_SERIAL_BYTE; });
@@ -573,7 +474,7 @@ void TestSerialPort::sendsCoalesceIntoOneTransmit()
 
 void TestSerialPort::purgeDiscardsUnreadInputBeforeWrite()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     owner.holdOn([](unsigned m, std::uintptr_t) { return m == WM_SERIAL_EVENT_CHAR; });
@@ -596,7 +497,7 @@ void TestSerialPort::purgeDiscardsUnreadInputBeforeWrite()
 
 void TestSerialPort::oversizeSendsAreRefused()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -623,7 +524,7 @@ void TestSerialPort::peerReceivesEveryCatalogueFrame()
         SetLight(Light::Off), SetLight(Light::On), FaceTracking(true), FaceTracking(false),
         ColourTracking(0), ColourTracking(4), ColourInteraction(), StartTracking(),
     };
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -639,7 +540,7 @@ void TestSerialPort::peerReceivesEveryCatalogueFrame()
 
 void TestSerialPort::megabyteArrivesCompleteAndInOrder()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     std::string data(1 << 20, '\0');
     std::mt19937 rng(7);
@@ -661,7 +562,7 @@ void TestSerialPort::megabyteArrivesCompleteAndInOrder()
 
 void TestSerialPort::suspendedWatcherWaitsForResume()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -689,7 +590,7 @@ void TestSerialPort::destroyingNeverOpenedPortReturnsAtOnce()
 
 void TestSerialPort::reopenEndsOldWatcherFirst()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -710,7 +611,7 @@ void TestSerialPort::reopenEndsOldWatcherFirst()
 
 void TestSerialPort::requestCloseEndsWatcherAndClosesDevice()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     CSerialPort port;
@@ -726,7 +627,7 @@ void TestSerialPort::requestCloseEndsWatcherAndClosesDevice()
 
 void TestSerialPort::hangUpIsReportedOnceWithoutSpin()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder target;
     QtSerialOwner owner(target);
@@ -767,7 +668,7 @@ void TestSerialPort::hangUpIsReportedOnceWithoutSpin()
 
 void TestSerialPort::shutdownWhileHandOffPending()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder target;
     QtSerialOwner owner(target);
@@ -785,7 +686,7 @@ void TestSerialPort::shutdownWhileHandOffPending()
 
 void TestSerialPort::closeFromInsideDelivery()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder target;
     QtSerialOwner owner(target);
@@ -810,7 +711,7 @@ void TestSerialPort::closeFromInsideDelivery()
 
 void TestSerialPort::shutdownWhileDirectOwnerBusy()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder owner;
     owner.holdOn([](unsigned m, std::uintptr_t) { return m == WM_SERIAL_BYTE; });
@@ -833,7 +734,7 @@ void TestSerialPort::shutdownWhileDirectOwnerBusy()
 
 void TestSerialPort::openCloseCyclesLeaveNoDescriptors()
 {
-    Pty pty;
+    PtyPair pty;
     mapCom(5, pty.path);
     Recorder target;
     QtSerialOwner owner(target);
