@@ -2,6 +2,7 @@
 // times, alternating in the same run: reading the file into memory and summing its bytes (the
 // baseline), and importing it (chunk walk and normals). Prints medians and their ratio.
 #include "sim/CLoad3DS.h"
+#include "tests/common/Chunk3dsWriter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,32 +18,7 @@
 
 namespace {
 
-void put16(std::string &s, std::uint32_t v)
-{
-    s.push_back(char(v & 0xFF));
-    s.push_back(char((v >> 8) & 0xFF));
-}
-
-void put32(std::string &s, std::uint32_t v)
-{
-    put16(s, v);
-    put16(s, v >> 16);
-}
-
-void putFloat(std::string &s, float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    put32(s, bits);
-}
-
-std::string chunk(std::uint16_t id, const std::string &body)
-{
-    std::string out;
-    put16(out, id);
-    put32(out, std::uint32_t(6 + body.size()));
-    return out + body;
-}
+using namespace Chunk3ds;
 
 std::string gridObject(int index, int side)
 {
@@ -71,8 +47,7 @@ std::string gridObject(int index, int side)
         putFloat(uv, float(k % side) / float(side));
         putFloat(uv, float(k / side) / float(side));
     }
-    const std::string mesh = chunk(0x4110, v) + chunk(0x4120, f + chunk(0x4130, group)) + chunk(0x4140, uv);
-    return chunk(0x4000, "Part" + std::to_string(index) + '\0' + chunk(0x4100, mesh));
+    return meshObject("Part" + std::to_string(index), v, f, group, uv);
 }
 
 double medianMs(std::vector<double> v)
@@ -89,12 +64,10 @@ int main(int argc, char **argv)
     const int side = 180; // 32400 vertices and 64082 faces per object, inside the 16-bit counts
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
 
-    std::string material = chunk(0xA000, std::string("Grey") + '\0');
-    material += chunk(0xA020, chunk(0x0011, std::string("\x80\x80\x80", 3)));
-    std::string editor = chunk(0xAFFF, material);
+    std::string editor = colourMaterial("Grey", 0x80, 0x80, 0x80);
     for (int i = 0; i < objects; ++i)
         editor += gridObject(i, side);
-    const std::string file = chunk(0x4D4D, chunk(0x3D3D, editor));
+    const std::string file = mainChunk(editor);
     const std::string path = "/tmp/bench-load3ds-" + std::to_string(::getpid()) + ".3ds";
     std::ofstream(path, std::ios::binary).write(file.data(), std::streamsize(file.size()));
 

@@ -1,5 +1,6 @@
 #include "sim/CLoad3DS.h"
 #include "sim/LoaderMessage.h"
+#include "tests/common/Chunk3dsWriter.h"
 
 #include <QtTest>
 
@@ -13,29 +14,14 @@
 
 namespace {
 
+using Chunk3ds::put16;
+using Chunk3ds::put32;
+using Chunk3ds::putFloat;
+
 struct V3
 {
     float x, y, z;
 };
-
-void put16(std::string &s, std::uint32_t v)
-{
-    s.push_back(char(v & 0xFF));
-    s.push_back(char((v >> 8) & 0xFF));
-}
-
-void put32(std::string &s, std::uint32_t v)
-{
-    put16(s, v);
-    put16(s, v >> 16);
-}
-
-void putFloat(std::string &s, float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    put32(s, bits);
-}
 
 // A chunk of the file being written: its own data, then its children. The length is computed
 // unless a test forces a wrong one.
@@ -51,10 +37,7 @@ struct Chunk
         std::string body = data;
         for (const Chunk &c : children)
             body += c.bytes();
-        std::string out;
-        put16(out, id);
-        put32(out, length ? *length : std::uint32_t(6 + body.size()));
-        return out + body;
+        return Chunk3ds::header(id, length ? *length : std::uint32_t(6 + body.size())) + body;
     }
 };
 

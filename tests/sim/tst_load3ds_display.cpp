@@ -1,5 +1,6 @@
 #include "sim/CLoad3DS.h"
 #include "sim/LoaderMessage.h"
+#include "tests/common/Chunk3dsWriter.h"
 
 #include <QtTest>
 #include <QOffscreenSurface>
@@ -16,32 +17,7 @@
 
 namespace {
 
-void put16(std::string &s, std::uint32_t v)
-{
-    s.push_back(char(v & 0xFF));
-    s.push_back(char((v >> 8) & 0xFF));
-}
-
-void put32(std::string &s, std::uint32_t v)
-{
-    put16(s, v);
-    put16(s, v >> 16);
-}
-
-void putFloat(std::string &s, float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    put32(s, bits);
-}
-
-std::string chunk(std::uint16_t id, const std::string &body)
-{
-    std::string out;
-    put16(out, id);
-    put32(out, std::uint32_t(6 + body.size()));
-    return out + body;
-}
+using namespace Chunk3ds;
 
 // A rectangle in the file's x-y plane spanning [x0, x1] x [-1, 1], two faces, coordinates 0..1.
 std::string rectangle(const char *name, float x0, float x1, const char *material)
@@ -67,17 +43,7 @@ std::string rectangle(const char *name, float x0, float x1, const char *material
         putFloat(uv, float(i & 1));
         putFloat(uv, float(i >> 1));
     }
-    const std::string mesh = chunk(0x4110, v) + chunk(0x4120, f + chunk(0x4130, group)) + chunk(0x4140, uv);
-    return chunk(0x4000, std::string(name) + '\0' + chunk(0x4100, mesh));
-}
-
-std::string material(const char *name, std::uint8_t r, std::uint8_t g, std::uint8_t b, const char *texture)
-{
-    std::string body = chunk(0xA000, std::string(name) + '\0');
-    body += chunk(0xA020, chunk(0x0011, std::string{char(r), char(g), char(b)}));
-    if (texture)
-        body += chunk(0xA200, chunk(0xA300, std::string(texture) + '\0'));
-    return chunk(0xAFFF, body);
+    return meshObject(name, v, f, group, uv);
 }
 
 // 2 x 2 pixels of one colour, 24 bits.
@@ -155,11 +121,11 @@ void TestLoad3DSDisplay::initTestCase()
     tex.write(solidBitmap(255, 0, 0));
     tex.close();
     std::string editor;
-    editor += material("Paint", 0, 255, 0, nullptr);
-    editor += material("Brick", 10, 10, 10, "RED.BMP");
+    editor += colourMaterial("Paint", 0, 255, 0);
+    editor += colourMaterial("Brick", 10, 10, 10, "RED.BMP");
     editor += rectangle("Left", -1, 0, "Brick");
     editor += rectangle("Right", 0, 1, "Paint");
-    const std::string file = chunk(0x4D4D, chunk(0x3D3D, editor));
+    const std::string file = mainChunk(editor);
     QFile model(m_dir.filePath(QStringLiteral("3DS/1.3DS")));
     QVERIFY(model.open(QIODevice::WriteOnly));
     model.write(file.data(), qint64(file.size()));
