@@ -1,10 +1,10 @@
+#include "HeldWaits.h"
 #include "video/CVideoView.h"
 
 #include <QSignalSpy>
 #include <QWindow>
 #include <QtTest>
 
-#include <deque>
 #include <map>
 #include <set>
 
@@ -106,27 +106,6 @@ private:
     State &m;
 };
 
-// Holds the pane's waits so the test decides when each one is over.
-struct FakeClock
-{
-    std::deque<std::pair<int, std::function<void()>>> waits;
-
-    CVideoView::Scheduler Scheduler()
-    {
-        return [this](int ms, std::function<void()> next) { waits.emplace_back(ms, std::move(next)); };
-    }
-    // Ends the oldest wait, which must have lasted `ms`.
-    bool Elapse(int ms)
-    {
-        if (waits.empty() || waits.front().first != ms)
-            return false;
-        auto next = std::move(waits.front().second);
-        waits.pop_front();
-        next();
-        return true;
-    }
-};
-
 const QString FindViewer = QStringLiteral("find Quorvel Tavrik");
 const QString FindCloser = QStringLiteral("find ./Video/Video");
 const QString Start = QStringLiteral("start ./Video/Video");
@@ -172,7 +151,7 @@ void TestVideoView::startUp()
     if (viewerRunning)
         state.ShowViewer();
     const auto running = state.Viewer();
-    FakeClock clock;
+    HeldWaits clock;
     QWidget frame;
     auto *view = new CVideoView(std::make_unique<FakeWindows>(state), clock.Scheduler(), &frame);
     QSignalSpy finished(view, &CVideoView::SequenceFinished);
@@ -208,7 +187,7 @@ void TestVideoView::startUp()
 void TestVideoView::adoptedViewerKeepsItsSizeOnResize()
 {
     FakeWindows::State state;
-    FakeClock clock;
+    HeldWaits clock;
     CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
     view.resize(638, 640);
     QVERIFY(clock.Elapse(CVideoView::StartWaitMs));
@@ -249,7 +228,7 @@ void TestVideoView::restartAtNextPaint()
     state.programExists = viewerRunning; // the viewer at start-up, if any, was started by hand
     if (viewerRunning)
         state.ShowViewer();
-    FakeClock clock;
+    HeldWaits clock;
     CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
     view.resize(300, 200);
     view.show();
@@ -302,7 +281,7 @@ void TestVideoView::restartAtNextPaint()
 void TestVideoView::restartDuringStartUpWaitsForIt()
 {
     FakeWindows::State state;
-    FakeClock clock;
+    HeldWaits clock;
     CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -327,7 +306,7 @@ void TestVideoView::restartDuringStartUpWaitsForIt()
 void TestVideoView::deadViewerLeavesPaneEmpty()
 {
     FakeWindows::State state;
-    FakeClock clock;
+    HeldWaits clock;
     CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));

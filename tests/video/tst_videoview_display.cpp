@@ -1,3 +1,4 @@
+#include "HeldWaits.h"
 #include "MjpegTestServer.h"
 #include "ViewerSandbox.h"
 #include "video/CVideoView.h"
@@ -7,7 +8,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <deque>
 
 namespace {
 
@@ -38,26 +38,6 @@ public:
 
 private:
     Counts &m_counts;
-};
-
-// Holds the pane's waits; the test ends each one when the viewer has done what the wait is for,
-// so a slow start on a loaded machine cannot make the test flaky.
-struct HeldWaits
-{
-    std::deque<std::pair<int, std::function<void()>>> waits;
-    CVideoView::Scheduler Scheduler()
-    {
-        return [this](int ms, std::function<void()> next) { waits.emplace_back(ms, std::move(next)); };
-    }
-    bool Elapse(int ms)
-    {
-        if (waits.empty() || waits.front().first != ms)
-            return false;
-        auto next = std::move(waits.front().second);
-        waits.pop_front();
-        next();
-        return true;
-    }
 };
 
 } // namespace
