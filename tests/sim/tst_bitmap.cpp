@@ -117,6 +117,28 @@ std::string packRows(const std::vector<Pixels> &rows, int bitCount)
     return out;
 }
 
+// An uncompressed bitmap of rows of raw pixel values (bottom row first) at a depth; the test
+// sets whatever else its layout needs.
+Dib rowsAt(std::uint16_t bitCount, const std::vector<Pixels> &rows)
+{
+    Dib d;
+    d.bitCount = bitCount;
+    d.width = std::int32_t(rows.front().size());
+    d.height = std::int32_t(rows.size());
+    d.bits = packRows(rows, bitCount);
+    return d;
+}
+
+// The colours palette indices stand for, row after row.
+Pixels lookUp(const Pixels &palette, const std::vector<Pixels> &rows)
+{
+    Pixels out;
+    for (const Pixels &row : rows)
+        for (std::uint32_t index : row)
+            out.push_back(palette[index]);
+    return out;
+}
+
 QByteArray rgb(const Pixels &pixels)
 {
     QByteArray out;
@@ -190,203 +212,112 @@ void TestBitmap::decodes_data()
     const Pixels four = {0x102030, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x808080, 0x123456,
                          0xABCDEF, 0x010203, 0xFEDCBA, 0x7F7F7F, 0xC0C0C0, 0x0F0F0F, 0xF0F0F0, 0x55AA55};
     {
-        Dib d;
-        d.bitCount = 1;
-        d.width = 10; // crosses a byte boundary
-        d.height = 2;
-        d.palette = {0x112233, 0xAABBCC};
         const std::vector<Pixels> rows = {{1, 0, 1, 1, 0, 0, 0, 1, 0, 1}, {0, 1, 0, 0, 1, 1, 1, 0, 1, 0}};
-        d.bits = packRows(rows, 1);
-        Pixels want;
-        for (const Pixels &r : rows)
-            for (std::uint32_t v : r)
-                want.push_back(d.palette[v]);
-        QTest::newRow("1 bit") << d.build() << 10 << 2 << rgb(want);
+        Dib d = rowsAt(1, rows); // 10 wide: crosses a byte boundary
+        d.palette = {0x112233, 0xAABBCC};
+        QTest::newRow("1 bit") << d.build() << 10 << 2 << rgb(lookUp(d.palette, rows));
     }
     {
-        Dib d;
-        d.bitCount = 4;
-        d.width = 5;
-        d.height = 2;
-        d.palette = Pixels(four.begin(), four.end());
         const std::vector<Pixels> rows = {{0, 1, 2, 3, 15}, {14, 13, 12, 11, 10}};
-        d.bits = packRows(rows, 4);
-        Pixels want;
-        for (const Pixels &r : rows)
-            for (std::uint32_t v : r)
-                want.push_back(four[v]);
-        QTest::newRow("4 bit, odd width") << d.build() << 5 << 2 << rgb(want);
+        Dib d = rowsAt(4, rows);
+        d.palette = four;
+        QTest::newRow("4 bit, odd width") << d.build() << 5 << 2 << rgb(lookUp(four, rows));
     }
     {
         // Indices past a short colour table come out black.
-        Dib d;
-        d.bitCount = 4;
-        d.width = 3;
-        d.height = 1;
+        Dib d = rowsAt(4, {{2, 9, 0}});
         d.colorsUsed = 3;
         d.palette = {0x010101, 0x020202, 0x030303};
-        d.bits = packRows({{2, 9, 0}}, 4);
         QTest::newRow("4 bit, index past table") << d.build() << 3 << 1 << rgb({0x030303, 0x000000, 0x010101});
     }
     {
-        Dib d;
-        d.bitCount = 8;
-        d.width = 3;
-        d.height = 2;
+        const std::vector<Pixels> rows = {{0, 200, 255}, {1, 128, 254}};
+        Dib d = rowsAt(8, rows);
         for (std::uint32_t i = 0; i < 256; ++i)
             d.palette.push_back((i << 16) | ((255 - i) << 8) | (i ^ 0x55));
         d.fileHeader = false; // the bits must be found behind all 256 entries
-        d.bits = packRows({{0, 200, 255}, {1, 128, 254}}, 8);
-        Pixels want;
-        for (std::uint32_t v : {0u, 200u, 255u, 1u, 128u, 254u})
-            want.push_back(d.palette[v]);
-        QTest::newRow("8 bit, colours used 0, no file header") << d.build() << 3 << 2 << rgb(want);
+        QTest::newRow("8 bit, colours used 0, no file header") << d.build() << 3 << 2 << rgb(lookUp(d.palette, rows));
     }
     {
-        Dib d;
-        d.bitCount = 8;
-        d.width = 4;
-        d.height = 1;
+        Dib d = rowsAt(8, {{15, 7, 0, 3}});
         d.colorsUsed = 16;
-        d.palette = Pixels(four.begin(), four.end());
+        d.palette = four;
         d.fileHeader = false; // the bits follow a 16-entry table
-        d.bits = packRows({{15, 7, 0, 3}}, 8);
         QTest::newRow("8 bit, colours used 16, no file header")
             << d.build() << 4 << 1 << rgb({four[15], four[7], four[0], four[3]});
     }
     {
-        Dib d;
+        const std::vector<Pixels> rows = {{3, 4}, {250, 9}};
+        Dib d = rowsAt(8, rows);
         d.headerSize = 12;
-        d.bitCount = 8;
-        d.width = 2;
-        d.height = 2;
         for (std::uint32_t i = 0; i < 256; ++i)
             d.palette.push_back(i * 0x010203u & 0xFFFFFF);
-        d.bits = packRows({{3, 4}, {250, 9}}, 8);
-        Pixels want;
-        for (std::uint32_t v : {3u, 4u, 250u, 9u})
-            want.push_back(d.palette[v]);
-        QTest::newRow("core header, 8 bit, 3-byte table") << d.build() << 2 << 2 << rgb(want);
+        QTest::newRow("core header, 8 bit, 3-byte table") << d.build() << 2 << 2 << rgb(lookUp(d.palette, rows));
     }
     {
-        Dib d;
+        Dib d = rowsAt(24, {{0x0A0B0C}, {0xFAFBFC}});
         d.headerSize = 12;
-        d.bitCount = 24;
-        d.width = 1;
-        d.height = 2;
         d.fileHeader = false;
-        d.bits = packRows({{0x0A0B0C}, {0xFAFBFC}}, 24);
         QTest::newRow("core header, 24 bit, no file header") << d.build() << 1 << 2 << rgb({0x0A0B0C, 0xFAFBFC});
     }
+    // 5-5-5: full scale maps to 255, 16 to 132 (bits repeated downwards).
+    QTest::newRow("16 bit 5-5-5") << rowsAt(16, {{0x7FFF, 0x7C00, 0x0210, 0x8000}}).build() << 4 << 1
+                                  << rgb({0xFFFFFF, 0xFF0000, 0x008484, 0x000000});
     {
-        Dib d;
-        d.bitCount = 16;
-        d.width = 4;
-        d.height = 1;
-        // 5-5-5: full scale maps to 255, 16 to 132 (bits repeated downwards).
-        d.bits = packRows({{0x7FFF, 0x7C00, 0x0210, 0x8000}}, 16);
-        QTest::newRow("16 bit 5-5-5") << d.build() << 4 << 1 << rgb({0xFFFFFF, 0xFF0000, 0x008484, 0x000000});
-    }
-    {
-        Dib d;
-        d.bitCount = 16;
+        Dib d = rowsAt(16, {{0xF800, 0x07E0, 0x0841}});
         d.compression = 3;
         d.masks[0] = 0xF800;
         d.masks[1] = 0x07E0;
         d.masks[2] = 0x001F;
-        d.width = 3;
-        d.height = 1;
-        d.bits = packRows({{0xF800, 0x07E0, 0x0841}}, 16);
         QTest::newRow("16 bit 5-6-5 masks behind info header")
             << d.build() << 3 << 1 << rgb({0xFF0000, 0x00FF00, 0x080808});
     }
     {
-        Dib d;
-        d.bitCount = 24;
-        d.width = 3; // 9 bytes a row, 3 bytes padding
-        d.height = 2;
-        d.bits = packRows({{0x010203, 0x040506, 0x070809}, {0xA1A2A3, 0xB1B2B3, 0xC1C2C3}}, 24);
-        QTest::newRow("24 bit, 3 wide")
-            << d.build() << 3 << 2 << rgb({0x010203, 0x040506, 0x070809, 0xA1A2A3, 0xB1B2B3, 0xC1C2C3});
-    }
-    {
-        Dib d;
-        d.bitCount = 24;
-        d.width = 3;
-        d.height = 2;
-        d.bits = packRows({{0x010203, 0x040506, 0x070809}, {0xA1A2A3, 0xB1B2B3, 0xC1C2C3}}, 24);
+        // 3 wide: 9 bytes a row, 3 bytes padding.
+        const Pixels pixels = {0x010203, 0x040506, 0x070809, 0xA1A2A3, 0xB1B2B3, 0xC1C2C3};
+        Dib d = rowsAt(24, {{pixels[0], pixels[1], pixels[2]}, {pixels[3], pixels[4], pixels[5]}});
+        QTest::newRow("24 bit, 3 wide") << d.build() << 3 << 2 << rgb(pixels);
         d.bits.resize(d.bits.size() - 3); // the last row's padding is often left out
-        QTest::newRow("24 bit, last row unpadded")
-            << d.build() << 3 << 2 << rgb({0x010203, 0x040506, 0x070809, 0xA1A2A3, 0xB1B2B3, 0xC1C2C3});
+        QTest::newRow("24 bit, last row unpadded") << d.build() << 3 << 2 << rgb(pixels);
     }
     {
-        Dib d;
-        d.bitCount = 24;
-        d.width = 2;
+        Dib d = rowsAt(24, {{0x111111, 0x222222}, {0x333333, 0x444444}});
         d.height = -2; // top-down: first stored row is the top one
-        d.bits = packRows({{0x111111, 0x222222}, {0x333333, 0x444444}}, 24);
         QTest::newRow("24 bit, top-down") << d.build() << 2 << 2 << rgb({0x333333, 0x444444, 0x111111, 0x222222});
     }
+    QTest::newRow("32 bit") << rowsAt(32, {{0xFF123456, 0x00ABCDEF}}).build() << 2 << 1 << rgb({0x123456, 0xABCDEF});
     {
-        Dib d;
-        d.bitCount = 32;
-        d.width = 2;
-        d.height = 1;
-        d.bits = packRows({{0xFF123456, 0x00ABCDEF}}, 32);
-        QTest::newRow("32 bit") << d.build() << 2 << 1 << rgb({0x123456, 0xABCDEF});
-    }
-    {
-        Dib d;
+        Dib d = rowsAt(32, {{0x00332211, 0x00CCBBAA}});
         d.headerSize = 124;
-        d.bitCount = 32;
         d.compression = 3;
         d.masks[0] = 0x000000FF; // red in the low byte
         d.masks[1] = 0x0000FF00;
         d.masks[2] = 0x00FF0000;
-        d.width = 2;
-        d.height = 1;
-        d.bits = packRows({{0x00332211, 0x00CCBBAA}}, 32);
         QTest::newRow("32 bit masks in 124-byte header") << d.build() << 2 << 1 << rgb({0x112233, 0xAABBCC});
     }
     {
-        Dib d;
+        Dib d = rowsAt(32, {{(0x3FFu << 20) | (0x200u << 10) | 0x004u}});
         d.headerSize = 56;
-        d.bitCount = 32;
         d.compression = 6;
         d.masks[0] = 0x3FF00000; // 10-10-10
         d.masks[1] = 0x000FFC00;
         d.masks[2] = 0x000003FF;
         d.masks[3] = 0xC0000000;
-        d.width = 1;
-        d.height = 1;
-        d.bits = packRows({{(0x3FFu << 20) | (0x200u << 10) | 0x004u}}, 32);
         QTest::newRow("32 bit 10-10-10 alpha masks, 56-byte header") << d.build() << 1 << 1 << rgb({0xFF8001});
     }
     {
-        Dib d;
+        Dib d = rowsAt(24, {{0x445566}});
         d.headerSize = 52;
-        d.bitCount = 24;
-        d.width = 1;
-        d.height = 1;
-        d.bits = packRows({{0x445566}}, 24);
         QTest::newRow("52-byte header") << d.build() << 1 << 1 << rgb({0x445566});
     }
     {
-        Dib d;
+        Dib d = rowsAt(24, {{0x778899}});
         d.headerSize = 108;
-        d.bitCount = 24;
-        d.width = 1;
-        d.height = 1;
-        d.bits = packRows({{0x778899}}, 24);
         QTest::newRow("108-byte header") << d.build() << 1 << 1 << rgb({0x778899});
     }
     {
-        Dib d;
+        Dib d = rowsAt(24, {{0x0000FF, 0xFF0000}});
         d.fileHeader = false;
-        d.bitCount = 24;
-        d.width = 2;
-        d.height = 1;
-        d.bits = packRows({{0x0000FF, 0xFF0000}}, 24);
         QTest::newRow("info header, no file header") << d.build() << 2 << 1 << rgb({0x0000FF, 0xFF0000});
     }
     {
@@ -520,13 +451,9 @@ void TestBitmap::refuses_data()
         QTest::newRow("bits offset leaves too little") << f.build() << conversion;
     }
     {
-        Dib d;
-        d.bitCount = 8;
-        d.width = 1;
-        d.height = 1;
+        Dib d = rowsAt(8, {{0}});
         d.colorsUsed = 257;
         d.palette = Pixels(257, 0);
-        d.bits = packRows({{0}}, 8);
         QTest::newRow("colours used 257") << d.build() << conversion;
         d.colorsUsed = 0xFFFFFFFF;
         d.palette.clear();
@@ -536,15 +463,11 @@ void TestBitmap::refuses_data()
         QTest::newRow("colour table past the end") << d.build() << conversion;
     }
     {
-        Dib d;
-        d.bitCount = 16;
+        Dib d = rowsAt(16, {{0}});
         d.compression = 3;
         d.masks[0] = 0xF800;
         d.masks[1] = 0;
         d.masks[2] = 0x1F;
-        d.width = 1;
-        d.height = 1;
-        d.bits = packRows({{0}}, 16);
         QTest::newRow("zero mask") << d.build() << conversion;
         d.masks[1] = 0x7E0;
         d.bitCount = 24;
