@@ -8,6 +8,7 @@
 #include "link/QtSerialOwner.h"
 #include "link/SerialMessages.h"
 #include "link/SerialOwner.h"
+#include "tests/common/EventLoopWait.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/ThreadProbe.h"
 
@@ -93,20 +94,6 @@ public:
     void OnSerialMessage(unsigned, std::uintptr_t, std::uintptr_t) override {}
 };
 
-void runEventLoopUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(5);
-    if (!done())
-        loop.exec();
-}
-
 // Bytes per second handed one by one to an owner on this (Qt) thread.
 double receiveRate(const std::string &data, bool &ok)
 {
@@ -126,7 +113,7 @@ double receiveRate(const std::string &data, bool &ok)
 
     const auto start = Clock::now();
     std::thread writer([&] { writeAll(pty.master, data.data(), data.size()); });
-    runEventLoopUntil([&] { return target.m_count == data.size() || target.m_wrong; }, 600000);
+    runEventLoopUntil([&] { return target.m_count == data.size() || target.m_wrong; }, 600000, 5);
     writer.join();
     ok = target.m_count == data.size() && !target.m_wrong;
     return ok ? data.size() / seconds(target.m_last - start) : 0;

@@ -3,6 +3,7 @@
 #include "link/QtSerialOwner.h"
 #include "link/SerialMessages.h"
 #include "link/SerialOwner.h"
+#include "tests/common/EventLoopWait.h"
 #include "tests/common/PtyPair.h"
 #include "tests/common/ThreadProbe.h"
 
@@ -144,23 +145,6 @@ bool startWatching(CSerialPort &port, const PtyPair &pty)
     if (!port.StartWatcher() || !port.SendText("$070007#"))
         return false;
     return pty.read(8) == "$070007#";
-}
-
-// Runs a real event loop (QTRY_* sleeps between its turns, which would starve per-byte
-// hand-offs) until done() holds or the time runs out.
-bool runEventLoopUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(20);
-    if (!done())
-        loop.exec();
-    return done();
 }
 
 // Waits, without running the event loop, until the port's input queue holds count bytes.
