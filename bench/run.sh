@@ -12,6 +12,7 @@ fi
 name=$1; shift
 build=build-bench
 ./scripts/deps.sh
+./bench/deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON -DKORVANE_TESTS=OFF \
       -DKORVANE_SANITIZE=OFF >/dev/null
 cmake --build "$build" --target "bench_$name" -j"$(nproc)" >&2
