@@ -2,6 +2,7 @@
 // and a bare widget that only clears, both through the widget's own update path, and prints the
 // median frame times and their ratio. Then a per-part breakdown of the view's frame, and the
 // process's CPU share while the view redraws on its own 20 ms timer.
+#include "bench/common/PrivateDisplay.h"
 #include "sim/CLoad3DS.h"
 #include "sim/CMyKorvaneView.h"
 #include "sim/SceneEnvironment.h"
@@ -54,29 +55,6 @@ double cpuSeconds()
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// A private Xvfb when no display is given, so the benchmark runs on a headless machine too.
-pid_t startXvfb()
-{
-    for (int n = 150; n < 200; ++n) {
-        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        if (access(lock.c_str(), F_OK) == 0)
-            continue;
-        const std::string display = ":" + std::to_string(n);
-        char *argv[] = {const_cast<char *>("Xvfb"), const_cast<char *>(display.c_str()),
-                        const_cast<char *>("-screen"), const_cast<char *>("0"),
-                        const_cast<char *>("1600x1000x24"), const_cast<char *>("-nolisten"),
-                        const_cast<char *>("tcp"), nullptr};
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0)
-            return 0;
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        for (int i = 0; i < 50 && access(socket.c_str(), F_OK) != 0; ++i)
-            usleep(100000);
-        setenv("DISPLAY", display.c_str(), 1);
-        return pid;
-    }
-    return 0;
-}
 
 // The baseline: the same surface format, a clear of colour and depth and nothing else.
 class ClearingView : public QOpenGLWidget
@@ -280,8 +258,7 @@ int measure(ProbedView &view, ClearingView &clear, int runs)
 int main(int argc, char **argv)
 {
     const int runs = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
-    const char *display = std::getenv("DISPLAY");
-    const pid_t xvfb = (display && *display) ? 0 : startXvfb();
+    const PrivateDisplay display;
     int rc = 1;
     {
         QApplication app(argc, argv);
@@ -298,10 +275,6 @@ int main(int argc, char **argv)
             rc = measure(view, clear, runs);
         else
             std::fprintf(stderr, "bench-render: the views did not initialise\n");
-    }
-    if (xvfb > 0) {
-        kill(xvfb, SIGTERM);
-        waitpid(xvfb, nullptr, 0);
     }
     return rc;
 }

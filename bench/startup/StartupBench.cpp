@@ -1,6 +1,8 @@
 // Starts a program several times and measures the wall time from the start until it prints its
 // "ready" line (every pane painted and the UI answering an event), for the program and a bare
 // Qt window in the same run, alternating. Prints startup_ms, bare_ms and their ratio (medians).
+#include "bench/common/PrivateDisplay.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -73,35 +75,11 @@ double median(std::vector<double> v)
 
 } // namespace
 
-// A private Xvfb when no display is given, so the benchmark runs on a headless machine too.
-pid_t startXvfb()
-{
-    for (int n = 150; n < 200; ++n) {
-        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-        if (access(lock.c_str(), F_OK) == 0)
-            continue;
-        const std::string display = ":" + std::to_string(n);
-        char *argv[] = {const_cast<char *>("Xvfb"), const_cast<char *>(display.c_str()),
-                        const_cast<char *>("-screen"), const_cast<char *>("0"),
-                        const_cast<char *>("1600x1000x24"), const_cast<char *>("-nolisten"),
-                        const_cast<char *>("tcp"), nullptr};
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv, environ) != 0)
-            return 0;
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-        for (int i = 0; i < 50 && access(socket.c_str(), F_OK) != 0; ++i)
-            usleep(100000);
-        setenv("DISPLAY", display.c_str(), 1);
-        return pid;
-    }
-    return 0;
-}
 
 int main(int argc, char **argv)
 {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 7;
-    const char *display = std::getenv("DISPLAY");
-    const pid_t xvfb = (display && *display) ? 0 : startXvfb();
+    const PrivateDisplay display;
     setenv("KORVANE_STARTUP_PROBE", "quit", 1);
     std::vector<double> program, bare;
     // One warm-up of each so both find the libraries in the page cache.
@@ -114,18 +92,12 @@ int main(int argc, char **argv)
         const double b = timeToReady("./bench-bare-window", 30000);
         if (p < 0 || b < 0) {
             std::fprintf(stderr, "run %d: no ready line (program %.1f, bare %.1f)\n", i, p, b);
-            if (xvfb > 0)
-                kill(xvfb, SIGTERM);
             return 1;
         }
         program.push_back(p);
         bare.push_back(b);
     }
     std::system("pkill -f -x ./Video/Video >/dev/null 2>&1");
-    if (xvfb > 0) {
-        kill(xvfb, SIGTERM);
-        waitpid(xvfb, nullptr, 0);
-    }
     const double startup = median(program);
     const double baseline = median(bare);
     std::printf("startup_ms=%.1f\nbare_ms=%.1f\nratio=%.2f\n", startup, baseline, startup / baseline);
