@@ -229,7 +229,7 @@ void CMainFrame::createPanes(const PaneFactory &panes)
     setCentralWidget(m_outerSplitter);
 
     headingAngle() = 0.0f;
-    QWidget *viewPane = panes.view ? panes.view(m_outerSplitter) : new QWidget(m_outerSplitter);
+    QWidget *viewPane = panes.view ? panes.view(m_outerSplitter, m_document) : new QWidget(m_outerSplitter);
     m_outerSplitter->addWidget(viewPane);
 
     m_innerSplitter = new QSplitter(Qt::Vertical, m_outerSplitter);
@@ -237,9 +237,9 @@ void CMainFrame::createPanes(const PaneFactory &panes)
     m_innerSplitter->setChildrenCollapsible(false);
     m_outerSplitter->addWidget(m_innerSplitter);
 
-    QWidget *videoPane = panes.video ? panes.video(m_innerSplitter) : new QWidget(m_innerSplitter);
+    QWidget *videoPane = panes.video ? panes.video(m_innerSplitter, m_document) : new QWidget(m_innerSplitter);
     m_innerSplitter->addWidget(videoPane);
-    QWidget *panelPane = panes.panel ? panes.panel(m_innerSplitter) : new QWidget(m_innerSplitter);
+    QWidget *panelPane = panes.panel ? panes.panel(m_innerSplitter, m_document) : new QWidget(m_innerSplitter);
     m_innerSplitter->addWidget(panelPane);
 
     // The last column and row take what remains, as a static splitter gives them.

@@ -53,12 +53,14 @@ public:
     };
     static constexpr int ClockIntervalMs = 500;
 
-    // Creates the three panes in order: 3D view, video pane, control panel.
+    // Creates the three panes in order: 3D view, video pane, control panel. Each gets the document,
+    // which holds what the panes share (the arm's pose and the link to it).
     struct PaneFactory
     {
-        std::function<QWidget *(QWidget *parent)> view;
-        std::function<QWidget *(QWidget *parent)> video;
-        std::function<QWidget *(QWidget *parent)> panel;
+        using Make = std::function<QWidget *(QWidget *parent, CMyKorvaneDoc *document)>;
+        Make view;
+        Make video;
+        Make panel;
     };
 
     CMainFrame(CMyKorvaneDoc *document, const PaneFactory &panes, QWidget *parent = nullptr);
@@ -69,6 +71,7 @@ public:
     QWidget *view() const;
     QWidget *videoPane() const;
     QWidget *panel() const;
+    CMyKorvaneDoc *document() const { return m_document; }
     QWidget *activePane() const { return m_activePane; }
     void setActivePane(QWidget *pane);
 

@@ -1,5 +1,8 @@
 #include "app/CMyKorvaneDoc.h"
 
+#include "link/ArmLink.h"
+#include "sim/ArmPoseModel.h"
+
 #include <QFileInfo>
 #include <QSettings>
 
@@ -17,6 +20,8 @@ QSettings settings()
 
 CMyKorvaneDoc::CMyKorvaneDoc(QObject *parent)
     : QObject(parent)
+    , m_pose(new ArmPoseModel(this))
+    , m_link(new ArmLink(this))
 {
 }
 

@@ -1,30 +1,24 @@
 #include "app/ProductPanes.h"
 
+#include "app/CMyKorvaneDoc.h"
+#include "link/ArmLink.h"
 #include "panel/CDialogColorPlay.h"
 #include "panel/CFormDlgView.h"
 #include "sim/CMyKorvaneView.h"
 #include "video/CVideoView.h"
 
-#include <QSplitter>
-
 namespace ProductPanes {
-
-namespace {
-
-// Other panes find the panel as row 1 of the inner splitter, at the moment they need it.
-CFormDlgView *panelOf(const CMainFrame *frame)
-{
-    return qobject_cast<CFormDlgView *>(frame->innerSplitter()->widget(1));
-}
-
-} // namespace
 
 CMainFrame::PaneFactory factory()
 {
     CMainFrame::PaneFactory panes;
-    panes.view = [](QWidget *parent) { return new CMyKorvaneView(parent); };
-    panes.video = [](QWidget *parent) { return new CVideoView(parent); };
-    panes.panel = [](QWidget *parent) { return new CFormDlgView(parent); };
+    panes.view = [](QWidget *parent, CMyKorvaneDoc *document) {
+        return new CMyKorvaneView(parent, document->pose());
+    };
+    panes.video = [](QWidget *parent, CMyKorvaneDoc *) { return new CVideoView(parent); };
+    panes.panel = [](QWidget *parent, CMyKorvaneDoc *document) {
+        return new CFormDlgView(parent, document->link(), document->pose());
+    };
     return panes;
 }
 
@@ -32,31 +26,20 @@ void connect(CMainFrame *frame)
 {
     auto *view = qobject_cast<CMyKorvaneView *>(frame->view());
     auto *video = qobject_cast<CVideoView *>(frame->videoPane());
-    CFormDlgView *panel = panelOf(frame);
+    auto *panel = qobject_cast<CFormDlgView *>(frame->panel());
     if (!view || !video || !panel)
         return;
 
-    QObject::connect(view, &CMyKorvaneView::jointChangedFromView, frame, [frame](int send, int servo, int value) {
-        if (CFormDlgView *p = panelOf(frame))
-            p->SetJointFromView(send, servo, value);
+    QObject::connect(view, &CMyKorvaneView::jointChangedFromView, panel, &CFormDlgView::SetJointFromView);
+    frame->setStopCommand([panel] { panel->OnStop(); });
+    QObject::connect(panel, &CFormDlgView::videoAddressChanged, video, [video] {
+        video->RequestViewerRestart();
+        video->repaint();
     });
-    frame->setStopCommand([frame] {
-        if (CFormDlgView *p = panelOf(frame))
-            p->OnStop();
-    });
-    QObject::connect(panel, &CFormDlgView::videoAddressChanged, frame, [frame] {
-        auto *pane = qobject_cast<CVideoView *>(frame->innerSplitter()->widget(0));
-        if (!pane)
-            return;
-        pane->RequestViewerRestart();
-        pane->repaint();
-    });
-    QObject::connect(panel, &CFormDlgView::sortingGameRequested, frame, [frame] {
-        // A fresh dialog each time; every frame goes through whatever panel the window holds then.
-        CDialogColorPlay dialog([frame](const std::string &f) {
-            if (CFormDlgView *p = panelOf(frame))
-                p->SendCommand(f);
-        }, frame);
+    ArmLink *link = frame->document()->link();
+    QObject::connect(panel, &CFormDlgView::sortingGameRequested, frame, [frame, link] {
+        // A fresh dialog each time; its frames go out on the program's one link.
+        CDialogColorPlay dialog([link](const std::string &f) { link->Send(f); }, frame);
         dialog.exec();
     });
 }

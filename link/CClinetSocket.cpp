@@ -18,21 +18,6 @@ CClinetSocket::~CClinetSocket()
         ShutDown(sends);
 }
 
-void CClinetSocket::OnReceive(int errorCode)
-{
-    CAsyncSocket::OnReceive(errorCode);
-}
-
-void CClinetSocket::OnSend(int errorCode)
-{
-    CAsyncSocket::OnSend(errorCode);
-}
-
-void CClinetSocket::OnOutOfBandData(int errorCode)
-{
-    CAsyncSocket::OnOutOfBandData(errorCode);
-}
-
 void CClinetSocket::OnConnect(int errorCode)
 {
     // The base handling comes first: the owner may destroy this socket when told of a failure,
@@ -51,4 +36,7 @@ void CClinetSocket::OnConnect(int errorCode)
 void CClinetSocket::OnClose(int errorCode)
 {
     CAsyncSocket::OnClose(errorCode);
+    // A copy, because the callback may destroy this socket.
+    if (const auto closed = m_onClosed)
+        closed();
 }

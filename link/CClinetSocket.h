@@ -27,14 +27,17 @@ public:
     // Shuts the sending side down (buffered frames leave first) before the connection is closed.
     ~CClinetSocket() override;
 
+    // Replaces the callback that receives the connect outcome; called with true when connected.
+    void setConnectHandler(std::function<void(bool ok)> onConnected) { m_onConnected = std::move(onConnected); }
+    // Called when the peer has closed the connection.
+    void setCloseHandler(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
+
 protected:
-    void OnReceive(int errorCode) override;
-    void OnSend(int errorCode) override;
-    void OnOutOfBandData(int errorCode) override;
     void OnConnect(int errorCode) override;
     void OnClose(int errorCode) override;
 
 private:
     ClinetSocketOwner *m_owner = nullptr;
     std::function<void(bool ok)> m_onConnected;
+    std::function<void()> m_onClosed;
 };

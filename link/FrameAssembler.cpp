@@ -43,3 +43,10 @@ bool FrameAssembler::Feed(char c)
     }
     return false;
 }
+
+void FrameAssembler::Reset()
+{
+    m_text.clear();
+    m_count = 0;
+    m_inFrame = false;
+}

@@ -16,6 +16,8 @@ public:
     void setConsumer(Consumer consumer);
     // Returns true when c completed a frame (which was handed to the consumer).
     bool Feed(char c);
+    // Forgets a frame begun but not completed.
+    void Reset();
 
     bool collecting() const { return m_inFrame; }
     int count() const { return m_count; }

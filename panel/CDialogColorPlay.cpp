@@ -2,8 +2,8 @@
 
 #include "controls/CButtonEx.h"
 #include "link/CommandFrames.h"
-#include "link/DialogFont.h"
-#include "link/DialogUnits.h"
+#include "panel/DialogFont.h"
+#include "panel/DialogUnits.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

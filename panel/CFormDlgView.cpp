@@ -4,22 +4,19 @@
 #include "controls/CBitWnd.h"
 #include "controls/CButtonEx.h"
 #include "controls/SkinResources.h"
-#include "link/CDengluDlg.h"
-#include "link/CSerialPort.h"
+#include "link/ArmLink.h"
 #include "link/CommandFrames.h"
-#include "link/DialogFont.h"
-#include "link/DialogUnits.h"
 #include "link/PrivateProfile.h"
-#include "link/QtSerialOwner.h"
-#include "link/SerialMessages.h"
+#include "link/ReplyParser.h"
+#include "panel/CDengluDlg.h"
+#include "panel/DialogFont.h"
+#include "panel/DialogUnits.h"
 #include "panel/PanelGroupBox.h"
 #include "panel/PanelKeyTable.h"
 #include "panel/PanelLook.h"
-#include "panel/PanelSocket.h"
 #include "panel/PanelTemplate.h"
 #include "panel/PoseFormulas.h"
-#include "panel/ReplyParser.h"
-#include "sim/ArmPose.h"
+#include "sim/ArmPoseModel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -104,16 +101,24 @@ int leadingNumber(const QString &text)
 
 } // namespace
 
-CFormDlgView::CFormDlgView(QWidget *parent)
+CFormDlgView::CFormDlgView(QWidget *parent, ArmLink *link, ArmPoseModel *pose)
     : QScrollArea(parent)
-    , m_serialOwner(std::make_unique<QtSerialOwner>(*this))
-    , m_serialPort(std::make_unique<CSerialPort>())
-    , m_assembler([this](const std::string &frame) {
-        m_lastFrame = frame;
-        m_receiveText.clear();
-        ParseReply(frame);
-    })
+    , m_link(link ? link : new ArmLink(this))
+    , m_pose(pose ? pose : new ArmPoseModel(this))
 {
+    connect(m_link, &ArmLink::frameReceived, this, &CFormDlgView::onFrameReceived);
+    connect(m_link, &ArmLink::connected, this, [this] {
+        // A serial link is live as soon as it is opened; OnConnect shows it there.
+        if (m_link->method() == ArmLink::Method::Network)
+            OnSocketConnected(true);
+    });
+    connect(m_link, &ArmLink::disconnected, this, [this](ArmLink::Reason reason) {
+        switch (reason) {
+        case ArmLink::Reason::Failed: OnSocketConnected(false); break;
+        case ArmLink::Reason::ClosedByPeer: OnSocketClosed(); break;
+        case ArmLink::Reason::HungUp: OnSerialLost(); break;
+        }
+    });
     m_hostAddress = CDengluDlg::DefaultHostAddress;
     setObjectName(QString::number(PanelId::Template));
     setAccessibleName(QStringLiteral("Control panel"));
@@ -136,13 +141,13 @@ CFormDlgView::CFormDlgView(QWidget *parent)
 
 CFormDlgView::~CFormDlgView()
 {
-    // The port's watcher may still be handing over a byte; it must find no half-destroyed panel.
-    m_closing = true;
+    // A link still handing over a byte must find no half-destroyed panel.
+    disconnect(m_link, nullptr, this, nullptr);
     m_positionReadTimer.stop();
     m_playbackTimer.stop();
-    m_serialPort.reset();
-    // An open connection is closed with the panel (its sending side is shut down first).
-    m_socket.reset();
+    // A link of the panel's own goes with it; the program's outlives every pane.
+    if (m_link->parent() == this)
+        delete m_link;
 }
 
 QWidget *CFormDlgView::control(int id) const
@@ -411,14 +416,7 @@ bool CFormDlgView::UpdateData(bool saveAndValidate)
 
 void CFormDlgView::SendCommand(std::string frame)
 {
-    if (!m_connected)
-        return;
-    if (m_method == 0) {
-        if (m_socket)
-            m_socket->Send(frame.data(), static_cast<int>(frame.size()), 0);
-    } else {
-        m_serialPort->SendText(frame.c_str());
-    }
+    m_link->Send(frame);
 }
 
 void CFormDlgView::SendJointAngle(int servo, int angle, int enabled)
@@ -447,7 +445,7 @@ void CFormDlgView::onSliderNotification(int servo)
     UpdateData(true);
     const int angle = m_sliders[static_cast<size_t>(servo - 1)]->sliderPosition();
     m_angles[static_cast<size_t>(servo - 1)] = angle;
-    PoseFormulas::FromSlider(ArmPose::instance(), servo, angle);
+    m_pose->edit([servo, angle](ArmPose &pose) { PoseFormulas::FromSlider(pose, servo, angle); });
     SendJointAngle(servo, angle, m_dragToRefresh);
     UpdateData(false);
 }
@@ -457,7 +455,7 @@ void CFormDlgView::ResetToMiddle()
     for (int k = 1; k <= 6; ++k)
         setSliderPosition(k, middlePose[static_cast<size_t>(k - 1)]);
     m_angles = middlePose;
-    PoseFormulas::Centre(ArmPose::instance());
+    m_pose->edit(&PoseFormulas::Centre);
     SendCommand(CommandFrames::Middle());
     UpdateData(false);
     m_form->update();
@@ -500,15 +498,8 @@ void CFormDlgView::SetJointFromView(int send, int servo, int value)
 
 void CFormDlgView::OnConnect()
 {
-    if (m_connected) {
-        if (m_method == 0) {
-            if (m_socket) {
-                m_socket->ShutDown(CAsyncSocket::sends);
-                m_socket.reset();
-            }
-        } else {
-            m_serialPort->RequestClose();
-        }
+    if (m_link->isConnected()) {
+        m_link->Close();
         showConnected(false, QStringLiteral("Connect"));
         return;
     }
@@ -521,18 +512,13 @@ void CFormDlgView::OnConnect()
     if (m_method == 1) {
         m_comNumber = choice->comNumber;
         m_baud = choice->baud;
-        const bool opened = m_comNumber > 0 && m_baud > 0
-            && m_serialPort->OpenPort(m_serialOwner.get(), static_cast<unsigned>(m_comNumber),
-                                      static_cast<unsigned>(m_baud), SerialParity, SerialDataBits,
-                                      SerialStopBits, SerialEventMask, SerialWriteCapacity);
-        if (opened && m_serialPort->StartWatcher()) {
+        // Whatever an earlier press left pending ends here: at most one link is ever live.
+        if (m_link->OpenSerial(m_comNumber, m_baud)) {
             showConnected(true, QStringLiteral("Disconect"));
             UpdateData(false);
         } else {
-            // An open port without its watcher would never be served: close it again.
-            if (opened)
-                m_serialPort->RequestClose();
             showConnected(false, QStringLiteral("Connect"));
+            message(m_link->failureText());
         }
         return;
     }
@@ -543,19 +529,10 @@ void CFormDlgView::OnConnect()
     if (choice->videoAddrChanged == 1)
         emit videoAddressChanged();
     UpdateData(true);
-    // A connection still pending from an earlier press is dropped: at most one is ever live.
-    m_networkAssembler = FrameAssembler([this](const std::string &frame) { ParseReply(frame); });
-    m_socket = std::make_unique<PanelSocket>(static_cast<ClinetSocketOwner &>(*this), [this] { OnSocketClosed(); });
-    ++m_socketGeneration;
-    if (!m_socket->Create(0, CAsyncSocket::SOCK_STREAM, CAsyncSocket::FD_ALL)) {
+    if (!m_link->ConnectNetwork(m_hostAddress, m_tcpPort)) {
         showConnected(false, QStringLiteral("Connect"));
-        m_socket.reset();
         message(SocketFailedText);
-        return;
     }
-    // Besides the connect outcome only the close is asked for: replies are read on demand.
-    m_socket->AsyncSelect(CAsyncSocket::FD_CONNECT | CAsyncSocket::FD_CLOSE);
-    m_socket->Connect(m_hostAddress, static_cast<unsigned>(std::max(0, m_tcpPort)));
 }
 
 void CFormDlgView::OnSocketConnected(bool ok)
@@ -565,56 +542,47 @@ void CFormDlgView::OnSocketConnected(bool ok)
         return;
     }
     showConnected(false, QStringLiteral("Connect"));
-    // Called from the socket's own notification: it goes once that has returned.
-    if (m_socket)
-        m_socket.release()->deleteLater();
     message(SocketFailedText);
 }
 
 void CFormDlgView::OnSocketClosed()
 {
-    if (!m_socket)
-        return;
-    // Called from the socket's own notification: it goes once that has returned.
-    m_socket.release()->deleteLater();
     showConnected(false, QStringLiteral("Connect"));
-}
-
-bool CFormDlgView::hasSocket() const
-{
-    return m_socket != nullptr;
-}
-
-void CFormDlgView::OnSerialMessage(unsigned message, std::uintptr_t wparam, std::uintptr_t lparam)
-{
-    if (m_closing)
-        return;
-    if (message == SerialMessages::WM_SERIAL_BYTE)
-        OnSerialByte(wparam, lparam);
-    else if (message == SerialMessages::WM_SERIAL_LOST)
-        OnSerialLost();
 }
 
 void CFormDlgView::OnSerialLost()
 {
     // The device is gone (adapter unplugged, peer closed): the link is down, as after Disconnect.
-    if (!m_connected || m_method != 1)
-        return;
-    m_serialPort->RequestClose();
     showConnected(false, QStringLiteral("Connect"));
+}
+
+bool CFormDlgView::isConnected() const
+{
+    return m_link->isConnected();
+}
+
+bool CFormDlgView::hasSocket() const
+{
+    return m_link->hasSocket();
 }
 
 void CFormDlgView::showConnected(bool connected, const QString &caption)
 {
-    m_connected = connected;
     setCaption(m_connectButton, caption);
     m_picture->setPixmap((connected ? m_connectedIcon : m_disconnectedIcon).pixmap(m_picture->size()));
 }
 
-long CFormDlgView::OnSerialByte(std::uintptr_t wparam, std::uintptr_t)
+void CFormDlgView::onFrameReceived(const std::string &frame, ArmLink::Method via)
 {
-    m_assembler.Feed(static_cast<char>(wparam & 0xff));
-    return 1;
+    if (via == ArmLink::Method::Serial) {
+        m_lastFrame = frame;
+        m_receiveText.clear();
+        ParseReply(frame);
+    } else if (ReplyParser::Code(frame) == ReplyParser::JointAnglesCode) {
+        // Over the network only the joint angles are taken: the version the controller announces
+        // on every new connection is never shown from there.
+        ParseReply(frame);
+    }
 }
 
 void CFormDlgView::ParseReply(std::string frame)
@@ -636,12 +604,14 @@ void CFormDlgView::ParseReply(std::string frame)
 void CFormDlgView::applyJointAngles(const std::array<int, 6> &angles)
 {
     // No range test: a slider stops at its end, the joint angle keeps what was reported.
+    ArmPose pose = m_pose->pose();
     for (int k = 1; k <= 6; ++k) {
         const int angle = angles[static_cast<size_t>(k - 1)];
         m_angles[static_cast<size_t>(k - 1)] = angle;
         setSliderPosition(k, angle);
-        PoseFormulas::FromReportedAngle(ArmPose::instance(), k, angle);
+        PoseFormulas::FromReportedAngle(pose, k, angle);
     }
+    m_pose->setPose(pose);
     UpdateData(false);
     m_form->update();
 }
@@ -649,30 +619,24 @@ void CFormDlgView::applyJointAngles(const std::array<int, 6> &angles)
 void CFormDlgView::OnPostion()
 {
     SendCommand(CommandFrames::RequestAngles());
-    if (m_method != 0 || !m_socket)
+    if (m_method != 0 || !m_link->hasSocket())
         return;
     // The answer is read once, 400 ms later; the window stays responsive meanwhile. A second
     // press before then sends again and moves the read to 400 ms after it.
-    m_positionReadGeneration = m_socketGeneration;
+    m_positionReadGeneration = m_link->generation();
     m_positionReadTimer.start();
 }
 
 void CFormDlgView::readPositionReply()
 {
     // The connection the request went out on may have been closed or replaced meanwhile.
-    if (!m_socket || m_positionReadGeneration != m_socketGeneration || m_method != 0)
+    if (!m_link->hasSocket() || m_positionReadGeneration != m_link->generation() || m_method != 0)
         return;
-    char buffer[ReceiveBufferSize];
-    const int received = m_socket->Receive(buffer, sizeof buffer, 0);
-    if (received == CAsyncSocket::SOCKET_ERROR || received < 0) {
-        message(SocketErrorText);
-        return;
-    }
-    // What arrived may hold frames of other codes (the version the controller announces when
-    // the connection opens) and late answers: each complete frame is read for what it is, so the
+    // What arrived may hold frames of other codes (the version the controller announces when the
+    // connection opens) and late answers: each complete frame is read for what it is, so the
     // newest joint-angle reply gives the pose, and a frame cut by the read completes next time.
-    for (int i = 0; i < received; ++i)
-        m_networkAssembler.Feed(buffer[i]);
+    if (m_link->ReadNetworkReplies() < 0)
+        message(SocketErrorText);
 }
 
 void CFormDlgView::OnAdd()
@@ -756,12 +720,14 @@ void CFormDlgView::OnTimer(int id)
         const QTableWidgetItem *item = m_actionList->item(row, column);
         return item ? leadingNumber(item->text()) : 0;
     };
+    ArmPose pose = m_pose->pose();
     for (int k = 1; k <= 6; ++k) {
         const int angle = cell(k);
-        PoseFormulas::FromReportedAngle(ArmPose::instance(), k, angle);
+        PoseFormulas::FromReportedAngle(pose, k, angle);
         setSliderPosition(k, angle);
         m_angles[static_cast<size_t>(k - 1)] = angle;
     }
+    m_pose->setPose(pose);
     const int time = cell(7);
     SendPose(m_angles[0], m_angles[1], m_angles[2], m_angles[3], m_angles[4], m_angles[5], time);
     UpdateData(false);

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "link/CClinetSocket.h"
-#include "link/FrameAssembler.h"
-#include "link/SerialOwner.h"
+#include "link/ArmLink.h"
 
 #include <QIcon>
 #include <QMessageBox>
@@ -16,9 +14,8 @@
 #include <optional>
 #include <string>
 
+class ArmPoseModel;
 class CBitSlider;
-class CSerialPort;
-class QtSerialOwner;
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
@@ -27,13 +24,13 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
-// The control panel: the form of template 132 inside a scroll area. It owns the connection to the
-// arm's controller (serial port or TCP socket), is the only sender of frames and reads the
-// controller's replies. Fields and controls are exchanged explicitly with UpdateData, as the
-// handlers have always done it: read the controls first, act on the fields, write them back.
+// The control panel: the form of template 132 inside a scroll area. It drives the link to the
+// arm's controller (ArmLink: serial port or TCP socket), sends the operator's frames, reads the
+// controller's replies and writes the arm's pose for the 3D view. Fields and controls are exchanged
+// explicitly with UpdateData: handlers read the controls first, act on the fields, write them back.
 //
 // Every control carries its number as object name (decimal text, e.g. "1037").
-class CFormDlgView : public QScrollArea, public ClinetSocketOwner, public SerialOwner
+class CFormDlgView : public QScrollArea
 {
     Q_OBJECT
 
@@ -41,13 +38,6 @@ public:
     static constexpr int PositionReadDelayMs = 400;
     static constexpr int PlaybackStartMs = 1000;
     static constexpr int UpdatePoseTimeMs = 500;
-    static constexpr int ReceiveBufferSize = 1024;
-
-    static constexpr int SerialParity = 'N';
-    static constexpr unsigned SerialDataBits = 8;
-    static constexpr unsigned SerialStopBits = 1;
-    static constexpr uint32_t SerialEventMask = 3;
-    static constexpr unsigned SerialWriteCapacity = 1024;
 
     static const QString ApplicationTitle;         // "Korvane"
     static const QString UnsignedIntegerPrompt;    // the ID-number validation message
@@ -72,7 +62,8 @@ public:
     // Shows one message box and returns when it is closed.
     using MessageBox = std::function<void(const QString &text, const QString &title, QMessageBox::Icon icon)>;
 
-    explicit CFormDlgView(QWidget *parent = nullptr);
+    // link and pose are the program's (the document's); without them the panel makes its own.
+    explicit CFormDlgView(QWidget *parent = nullptr, ArmLink *link = nullptr, ArmPoseModel *pose = nullptr);
     ~CFormDlgView() override;
 
     // Start-up; the constructor runs it once, and a new document runs it again.
@@ -89,11 +80,7 @@ public:
     // From the 3D view's joint keys: value is the servo's new angle with 0 as the middle.
     void SetJointFromView(int send, int servo, int value);
     // The socket's connection attempt has ended.
-    void OnSocketConnected(bool ok) override;
-    // Messages of the serial port, on this panel's thread.
-    void OnSerialMessage(unsigned message, std::uintptr_t wparam, std::uintptr_t lparam) override;
-    // One received serial byte (low eight bits of wparam); the port number is not used.
-    long OnSerialByte(std::uintptr_t wparam, std::uintptr_t lparam);
+    void OnSocketConnected(bool ok);
     // The serial device hung up: shown as a disconnect.
     void OnSerialLost();
     // The controller closed the network connection: shown as a disconnect.
@@ -130,7 +117,9 @@ public:
 
     QWidget *control(int id) const;
     QWidget *form() const { return m_form; }
-    bool isConnected() const { return m_connected; }
+    ArmLink *link() const { return m_link; }
+    ArmPoseModel *pose() const { return m_pose; }
+    bool isConnected() const;
     int connectionMethod() const { return m_method; }
     bool hasSocket() const;
     const std::array<int, 6> &jointAngles() const { return m_angles; }
@@ -159,6 +148,7 @@ private:
     void skinSliders();
     void onSliderNotification(int servo);
     void showConnected(bool connected, const QString &caption);
+    void onFrameReceived(const std::string &frame, ArmLink::Method via);
     void readPositionReply();
     void applyJointAngles(const std::array<int, 6> &angles);
     void setSliderPosition(int servo, int angle);
@@ -172,13 +162,10 @@ private:
 
     // Fields, in the order the panel has always kept them.
     int m_method = 0;
-    std::unique_ptr<CClinetSocket> m_socket;
+    ArmLink *m_link = nullptr;
+    ArmPoseModel *m_pose = nullptr;
     QIcon m_disconnectedIcon;
     QIcon m_connectedIcon;
-    bool m_connected = false;
-    // The port hands its messages over through the owner, so the owner must outlive the port.
-    std::unique_ptr<QtSerialOwner> m_serialOwner;
-    std::unique_ptr<CSerialPort> m_serialPort;
     int m_comNumber = 1;
     int m_baud = 9600;
     std::string m_receiveText;
@@ -199,9 +186,6 @@ private:
     bool m_faceTracking = false;
     unsigned m_playPosition = 0;
 
-    FrameAssembler m_assembler;
-    // Replies read over the network are cut into frames too; one per connection.
-    FrameAssembler m_networkAssembler;
     QTimer m_playbackTimer;
     QTimer m_positionReadTimer;
 
@@ -226,8 +210,6 @@ private:
     ConnectionDialog m_connectionDialog;
     MessageBox m_messageBox;
     bool m_programmaticMove = false;
-    bool m_closing = false;
-    // Which socket a pending "Postion" read belongs to; a new socket starts a new generation.
-    unsigned m_socketGeneration = 0;
+    // Which link a pending "Postion" read belongs to.
     unsigned m_positionReadGeneration = 0;
 };

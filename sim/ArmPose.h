@@ -1,8 +1,7 @@
 #pragma once
 
 // The arm's pose in degrees as the 3D view draws it: joint1 to joint5 for servos 1 to 5 and the
-// two gripper fingers (both servo 6); 0 is a servo's middle. One instance for the whole process,
-// written by the control panel and the view's joint keys, read by the view at every redraw.
+// two gripper fingers (both servo 6); 0 is a servo's middle.
 struct ArmPose
 {
     float joint1 = 0.0f;
@@ -13,5 +12,5 @@ struct ArmPose
     float fingerLeft = 0.0f;
     float fingerRight = 0.0f;
 
-    static ArmPose &instance();
+    bool operator==(const ArmPose &) const = default;
 };

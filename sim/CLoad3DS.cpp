@@ -4,6 +4,8 @@
 #include "sim/LoadDIBImage.h"
 #include "sim/LoaderMessage.h"
 
+#include <QOpenGLContext>
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -394,17 +396,35 @@ fs::path findIgnoringCase(const fs::path &base, const fs::path &relative)
 
 } // namespace
 
-CLoad3DS::CLoad3DS() = default;
-
-// The object arrays belong to this loader's lifetime: releasing them empties every slot, so
-// nothing can draw from a released model, and forgets the texture names of the context that goes
-// with the view.
-CLoad3DS::~CLoad3DS()
+CLoad3DS::CLoad3DS()
+    : m_models(std::make_unique<ModelSlots>())
+    , m_textures(std::make_unique<TextureNameRows>())
 {
-    for (ModelRecord &model : ModelTable())
-        model.clear();
-    for (TextureNameRow &row : TextureNameTable())
+}
+
+CLoad3DS::~CLoad3DS() = default;
+
+void CLoad3DS::Release()
+{
+    if (QOpenGLContext::currentContext()) {
+        for (TextureNameRow &row : *m_textures) {
+            for (GLuint &name : row) {
+                if (name != 0)
+                    glDeleteTextures(1, &name);
+            }
+        }
+    }
+    for (TextureNameRow &row : *m_textures)
         row.fill(0);
+    for (ModelRecord &model : *m_models)
+        model.clear();
+}
+
+unsigned CLoad3DS::TextureName(int slot, int material) const
+{
+    if (slot < 0 || slot >= kModelSlotCount || material < 0 || material >= kMaxMaterialsPerModel)
+        return 0;
+    return (*m_textures)[static_cast<size_t>(slot)][static_cast<size_t>(material)];
 }
 
 bool CLoad3DS::ReadModelMemory(const std::uint8_t *data, std::size_t size, ModelRecord &model)
@@ -502,7 +522,7 @@ void CLoad3DS::CreateTextures(unsigned slot, const char *modelPath)
 {
     if (slot >= static_cast<unsigned>(kModelSlotCount))
         return;
-    ModelRecord &model = ModelTable()[slot];
+    ModelRecord &model = (*m_models)[slot];
     const std::size_t count = std::min<std::size_t>(model.materials.size(), kMaxMaterialsPerModel);
     for (std::size_t i = 0; i < count; ++i) {
         const MaterialRecord &material = model.materials[i];
@@ -519,7 +539,7 @@ void CLoad3DS::CreateTextures(unsigned slot, const char *modelPath)
                 std::exit(EXIT_FAILURE);
             continue;
         }
-        GLuint &name = TextureNameTable()[slot][i];
+        GLuint &name = (*m_textures)[slot][i];
         glGenTextures(1, &name);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glBindTexture(GL_TEXTURE_2D, name);
@@ -534,7 +554,7 @@ void CLoad3DS::ImportModel(const char *path, unsigned slot)
 {
     if (slot >= static_cast<unsigned>(kModelSlotCount))
         return;
-    ModelRecord &model = ModelTable()[slot];
+    ModelRecord &model = (*m_models)[slot];
     if (!ReadModelFile(path, model))
         return;
     ComputeNormals(model);
@@ -546,7 +566,7 @@ void CLoad3DS::DrawModel(int slot, float x, float y, float z, float scale, float
 {
     if (slot < 0 || slot >= kModelSlotCount)
         return;
-    const ModelRecord &model = ModelTable()[slot];
+    const ModelRecord &model = (*m_models)[static_cast<size_t>(slot)];
 
     glPushAttrib(GL_CURRENT_BIT);
     glPushMatrix();
@@ -562,10 +582,10 @@ void CLoad3DS::DrawModel(int slot, float x, float y, float z, float scale, float
     for (const ObjectRecord &object : model.objects) {
         const std::int32_t material = object.materialIndex;
         const bool textured = object.hasTexture && material >= 0 && material < materialCount &&
-                              material < kMaxMaterialsPerModel && TextureNameTable()[slot][material] != 0;
+                              TextureName(slot, material) != 0;
         if (textured) {
             glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, TextureNameTable()[slot][material]);
+            glBindTexture(GL_TEXTURE_2D, TextureName(slot, material));
         } else {
             glDisable(GL_TEXTURE_2D);
         }

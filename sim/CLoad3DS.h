@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
-// Imports 3DS mesh files into ModelTable slots and draws them with immediate-mode OpenGL.
-// The import runs in three steps so the parsing can be used without a GL context:
-// ReadModelFile/ReadModelMemory (chunk walk), ComputeNormals, CreateTextures (needs a context).
+// Imports 3DS mesh files into numbered model slots and draws them with immediate-mode OpenGL. One
+// loader belongs to one GL context: its texture names mean nothing in another, so a view makes a
+// loader per context and releases it with that context. The import runs in three steps so the
+// parsing can be used without a GL context: ReadModelFile/ReadModelMemory (chunk walk),
+// ComputeNormals, CreateTextures (needs a context).
 class CLoad3DS
 {
 public:
@@ -22,6 +25,15 @@ public:
     // Appends what the file holds to the slot, computes normals and creates the material textures.
     // Needs a current GL context. A missing file or one that is not a 3DS file leaves the slot as it was.
     void ImportModel(const char *path, unsigned slot);
+
+    // Deletes every texture this loader created and forgets the models. Needs the loader's context
+    // to be current; without one (the context is already gone) only the models are forgotten.
+    void Release();
+
+    // Slot i holds the model imported into slot i; TextureName(i, m) is the texture of its
+    // material m (0 = none or outside the table).
+    const ModelRecord &Model(int slot) const { return (*m_models)[static_cast<size_t>(slot)]; }
+    unsigned TextureName(int slot, int material) const;
 
     // Draws a slot placed at (x, y, z), scaled, and turned by angle degrees about the axis.
     void DrawModel(int slot, float x, float y, float z, float scale, float angle, float axisX, float axisY,
@@ -47,4 +59,6 @@ public:
 
 private:
     std::function<void(const std::string &)> m_textureFailure;
+    std::unique_ptr<ModelSlots> m_models;
+    std::unique_ptr<TextureNameRows> m_textures;
 };

@@ -1,6 +1,6 @@
 #include "sim/CMyKorvaneView.h"
 
-#include "sim/ArmPose.h"
+#include "sim/ArmPoseModel.h"
 #include "sim/JointKeys.h"
 
 #include <QAction>
@@ -17,19 +17,28 @@
 #include <algorithm>
 #include <cstdio>
 
-CMyKorvaneView::CMyKorvaneView(QWidget *parent) : QOpenGLWidget(parent)
+CMyKorvaneView::CMyKorvaneView(QWidget *parent, ArmPoseModel *pose)
+    : QOpenGLWidget(parent)
+    , m_pose(pose ? pose : new ArmPoseModel(this))
 {
     setFormat(surfaceFormat());
     setFocusPolicy(Qt::StrongFocus);
 
-    ArmPose &pose = ArmPose::instance();
-    pose = ArmPose{};
     m_environment.LoadImages("./3DS");
 
+    // Runs only while there is something to draw: a tick with nothing new stops it.
     m_redrawTimer = new QTimer(this);
     m_redrawTimer->setObjectName(QStringLiteral("RedrawTimer1"));
     m_redrawTimer->setInterval(RedrawIntervalMs);
-    connect(m_redrawTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(m_redrawTimer, &QTimer::timeout, this, [this] {
+        if (!m_redrawPending) {
+            m_redrawTimer->stop();
+            return;
+        }
+        m_redrawPending = false;
+        update();
+    });
+    connect(m_pose, &ArmPoseModel::changed, this, &CMyKorvaneView::scheduleRedraw);
 
     createMenus();
 }
@@ -60,6 +69,13 @@ QSurfaceFormat CMyKorvaneView::surfaceFormat()
     format.setStencilBufferSize(0);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
     return format;
+}
+
+void CMyKorvaneView::scheduleRedraw()
+{
+    m_redrawPending = true;
+    if (!m_redrawTimer->isActive())
+        m_redrawTimer->start();
 }
 
 void CMyKorvaneView::createMenus()
@@ -136,24 +152,28 @@ void CMyKorvaneView::OnFloorGrid()
 {
     m_gridFloor = true;
     updateChecks();
+    scheduleRedraw();
 }
 
 void CMyKorvaneView::OnFloorTextured()
 {
     m_gridFloor = false;
     updateChecks();
+    scheduleRedraw();
 }
 
 void CMyKorvaneView::OnStageNone()
 {
     m_showStage = false;
     updateChecks();
+    scheduleRedraw();
 }
 
 void CMyKorvaneView::OnStageDecorated()
 {
     m_showStage = true;
     updateChecks();
+    scheduleRedraw();
 }
 
 void CMyKorvaneView::OnSeparateSimulation()
@@ -211,24 +231,26 @@ void CMyKorvaneView::initializeGL()
 
     m_environment.CreateTextures();
 
-    // File n lands in slot n - 1. A slot is emptied first, so a new context (the widget moved to
-    // another window) loads the arm again instead of appending a second copy.
+    // File n lands in slot n - 1 of this context's own loader, so a new context (the widget moved
+    // to another window) never draws with texture names of the old one.
+    m_loader = std::make_unique<CLoad3DS>();
     for (int n = 1; n <= PartFileCount; ++n) {
         char path[32];
         std::snprintf(path, sizeof path, "./3DS/%d.3DS", n);
-        ModelTable()[m_modelSlot].clear();
-        TextureNameTable()[m_modelSlot].fill(0);
-        m_loader.ImportModel(path, static_cast<unsigned>(m_modelSlot));
+        m_loader->ImportModel(path, static_cast<unsigned>(m_modelSlot));
         ++m_modelSlot;
     }
     m_modelsLoaded = 1;
-
-    m_redrawTimer->start();
 }
 
 void CMyKorvaneView::releaseContextResources()
 {
     m_environment.ReleaseTextures();
+    if (m_loader) {
+        m_loader->Release();
+        m_loader.reset();
+    }
+    m_modelsLoaded = 0;
 }
 
 void CMyKorvaneView::resizeGL(int width, int height)
@@ -268,7 +290,7 @@ void CMyKorvaneView::RenderScene()
     glRotatef(spin.z(), 0.0f, 0.0f, 1.0f);
     m_environment.DrawAxes();
     m_environment.DrawGround(m_gridFloor, m_showStage);
-    if (m_modelsLoaded == 1)
+    if (m_modelsLoaded == 1 && m_loader)
         DrawArm();
     glPopMatrix();
     // QOpenGLWidget swaps (composes) the buffers once paintGL returns.
@@ -276,34 +298,34 @@ void CMyKorvaneView::RenderScene()
 
 void CMyKorvaneView::DrawArm()
 {
-    const ArmPose &pose = ArmPose::instance();
+    const ArmPose &pose = m_pose->pose();
     // The fixed parts at the arm origin.
     for (int slot : {0, 15, 16, 17, 18})
-        m_loader.DrawModel(slot, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+        m_loader->DrawModel(slot, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
     // Up the chain; each step builds on the one before.
     glRotatef(pose.joint1, 0.0f, 0.0f, 1.0f);
     glTranslatef(0.0f, 0.0f, 3.07087f);
-    m_loader.DrawModel(1, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader->DrawModel(1, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
 
     glTranslatef(0.0f, 0.0f, 1.16142f);
     glRotatef(pose.joint2, 1.0f, 0.0f, 0.0f);
-    m_loader.DrawModel(2, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader->DrawModel(2, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
 
     glTranslatef(0.0f, 0.0f, 3.26181f);
     glRotatef(pose.joint3, 1.0f, 0.0f, 0.0f);
-    m_loader.DrawModel(3, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader->DrawModel(3, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
 
     glTranslatef(0.0f, 0.0f, 3.26181f);
     glRotatef(pose.joint4, 1.0f, 0.0f, 0.0f);
-    m_loader.DrawModel(4, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-    m_loader.DrawModel(14, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader->DrawModel(4, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader->DrawModel(14, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
 
     glTranslatef(0.0f, 0.07f, 2.92717f);
     glRotatef(pose.joint5, 0.0f, 0.0f, 1.0f);
-    m_loader.DrawModel(5, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+    m_loader->DrawModel(5, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f);
 
-    m_loader.DrawModel(6, 0.37f, -0.26f, 1.28f, 1.0f, pose.fingerLeft, 0.0f, 0.0f, 1.0f);
-    m_loader.DrawModel(7, -0.37f, -0.26f, 1.28f, 1.0f, pose.fingerRight, 0.0f, 0.0f, 1.0f);
+    m_loader->DrawModel(6, 0.37f, -0.26f, 1.28f, 1.0f, pose.fingerLeft, 0.0f, 0.0f, 1.0f);
+    m_loader->DrawModel(7, -0.37f, -0.26f, 1.28f, 1.0f, pose.fingerRight, 0.0f, 0.0f, 1.0f);
 }
 
 void CMyKorvaneView::mousePressEvent(QMouseEvent *event)
@@ -321,10 +343,10 @@ void CMyKorvaneView::mouseReleaseEvent(QMouseEvent *event)
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
         m_camera.leftUp(p);
-        update();
+        scheduleRedraw();
     } else if (event->button() == Qt::RightButton) {
         m_camera.rightUp(p);
-        update();
+        scheduleRedraw();
     }
     QOpenGLWidget::mouseReleaseEvent(event);
 }
@@ -334,15 +356,16 @@ void CMyKorvaneView::mouseMoveEvent(QMouseEvent *event)
     const bool dragging = m_camera.leftDrag() || m_camera.rightDrag();
     m_camera.move(event->position().toPoint());
     if (dragging)
-        update();
+        scheduleRedraw();
     QOpenGLWidget::mouseMoveEvent(event);
 }
 
 void CMyKorvaneView::keyPressEvent(QKeyEvent *event)
 {
-    if (const auto change = JointKeys::apply(event->key(), ArmPose::instance())) {
+    ArmPose pose = m_pose->pose();
+    if (const auto change = JointKeys::apply(event->key(), pose)) {
+        m_pose->setPose(pose);
         emit jointChangedFromView(m_realTime, change->servo, change->value);
-        update();
     }
     // Every key goes on to the default handling as well.
     QOpenGLWidget::keyPressEvent(event);

@@ -7,12 +7,17 @@
 #include <QOpenGLWidget>
 #include <QSurfaceFormat>
 
+#include <memory>
+
+class ArmPoseModel;
 class QAction;
 class QMenu;
 class QTimer;
 
 // The 3D simulation pane: the room, the coordinate axes and the arm built from the nineteen part
-// files, redrawn every 20 ms from the process-wide ArmPose. The left mouse button turns the scene,
+// files in the document's pose. It draws only when something it shows changed (pose, camera,
+// environment; size and exposure come from the toolkit), at most once per 20 ms tick, so an idle
+// view costs nothing. The left mouse button turns the scene,
 // the right one zooms; twelve letter keys move the joints. It offers two menus, "Environment set"
 // (floor style and furniture) and "Control" (whether joint keys also drive the real arm), as
 // direct QMenu children that the main window puts into its menu bar.
@@ -32,7 +37,8 @@ public:
     static constexpr int RedrawIntervalMs = 20;
     static constexpr int PartFileCount = 19;
 
-    explicit CMyKorvaneView(QWidget *parent = nullptr);
+    // pose is the document's; without one the view keeps its own.
+    explicit CMyKorvaneView(QWidget *parent = nullptr, ArmPoseModel *pose = nullptr);
     ~CMyKorvaneView() override;
 
     // Compatibility-profile context, 24-bit colour without alpha, the deepest depth buffer
@@ -55,6 +61,11 @@ public:
     bool gridFloor() const { return m_gridFloor; }
     bool showStage() const { return m_showStage; }
     bool modelsLoaded() const { return m_modelsLoaded != 0; }
+    ArmPoseModel *pose() const { return m_pose; }
+    // The models and textures of the current context (null before the first one exists).
+    const CLoad3DS *loader() const { return m_loader.get(); }
+    // Asks for a frame at the next redraw tick.
+    void scheduleRedraw();
     const ViewCamera &camera() const { return m_camera; }
     ViewCamera &camera() { return m_camera; }
     const QTimer *redrawTimer() const { return m_redrawTimer; }
@@ -90,7 +101,9 @@ private:
     bool m_showStage = true;
     bool m_gridFloor = false;
     SceneEnvironment m_environment;
-    CLoad3DS m_loader;
+    ArmPoseModel *m_pose = nullptr;
+    std::unique_ptr<CLoad3DS> m_loader;
+    bool m_redrawPending = false;
     int m_modelSlot = 0;
     int m_modelsLoaded = 0;
     ViewCamera m_camera;

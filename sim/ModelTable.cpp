@@ -7,15 +7,3 @@ void ModelRecord::clear()
     materials.clear();
     objects.clear();
 }
-
-ModelSlots &ModelTable()
-{
-    static ModelSlots slots;
-    return slots;
-}
-
-TextureNameRows &TextureNameTable()
-{
-    static TextureNameRows names{};
-    return names;
-}

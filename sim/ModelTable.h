@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-// The process-wide store of imported 3DS models and the GL texture names of their materials.
+// Imported 3DS models and the GL texture names of their materials, kept by CLoad3DS per GL context.
 
 constexpr int kModelSlotCount = 20;
 constexpr int kMaxMaterialsPerModel = 100;
@@ -49,8 +49,3 @@ struct ModelRecord
 using ModelSlots = std::array<ModelRecord, kModelSlotCount>;
 using TextureNameRow = std::array<unsigned int, kMaxMaterialsPerModel>; // GL texture object names
 using TextureNameRows = std::array<TextureNameRow, kModelSlotCount>;
-
-// Slot i of ModelTable() holds the model imported into slot i; TextureNameTable()[i][m] the texture
-// of its material m (0 = none).
-ModelSlots &ModelTable();
-TextureNameRows &TextureNameTable();

@@ -53,7 +53,7 @@ void TestMainFrame::init()
     m_doc = std::make_unique<CMyKorvaneDoc>();
     m_doc->OnNewDocument();
     CMainFrame::PaneFactory panes;
-    panes.view = [this](QWidget *parent) {
+    panes.view = [this](QWidget *parent, CMyKorvaneDoc *) {
         m_created << "view";
         auto *w = new QWidget(parent);
         w->setObjectName("view");
@@ -61,14 +61,14 @@ void TestMainFrame::init()
         m_viewEdit = new QLineEdit(w);
         return w;
     };
-    panes.video = [this](QWidget *parent) {
+    panes.video = [this](QWidget *parent, CMyKorvaneDoc *) {
         m_created << "video";
         auto *w = new QWidget(parent);
         w->setObjectName("video");
         w->setFocusPolicy(Qt::ClickFocus);
         return w;
     };
-    panes.panel = [this](QWidget *parent) {
+    panes.panel = [this](QWidget *parent, CMyKorvaneDoc *) {
         m_created << "panel";
         auto *w = new QWidget(parent);
         w->setObjectName("panel");

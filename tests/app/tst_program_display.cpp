@@ -7,7 +7,7 @@
 #include "panel/CDialogColorPlay.h"
 #include "panel/CFormDlgView.h"
 #include "panel/PanelTemplate.h"
-#include "sim/ArmPose.h"
+#include "sim/ArmPoseModel.h"
 #include "sim/CMyKorvaneView.h"
 #include "video/CVideoView.h"
 
@@ -101,11 +101,10 @@ void TestProgram::cleanupTestCase()
 
 void TestProgram::init()
 {
-    ArmPose::instance() = ArmPose{};
     m_doc = std::make_unique<CMyKorvaneDoc>();
     m_doc->OnNewDocument();
     CMainFrame::PaneFactory panes = ProductPanes::factory();
-    panes.video = [](QWidget *parent) {
+    panes.video = [](QWidget *parent, CMyKorvaneDoc *) {
         return new CVideoView(std::make_unique<NoViewer>(), {}, parent);
     };
     m_frame = std::make_unique<CMainFrame>(m_doc.get(), panes);
@@ -169,7 +168,7 @@ void TestProgram::sliderMovesTheArmOverSerial()
     slider->setFocus();
     slider->triggerAction(QAbstractSlider::SliderPageStepAdd); // 90 -> 126 (page 36), one frame
     QTRY_COMPARE_WITH_TIMEOUT(state()["targets"].toArray().at(2).toInt(), 126, 5000);
-    QCOMPARE(ArmPose::instance().joint3, 36.0f);
+    QCOMPARE(m_doc->pose()->pose().joint3, 36.0f);
     // The stand-in greets the new serial session with its version, which the panel shows.
     QTRY_VERIFY_WITH_TIMEOUT(!panel()->versionText().isEmpty(), 5000);
 }
@@ -227,7 +226,7 @@ void TestProgram::positionReadsTheArmBack()
     auto *slider2 = qobject_cast<QSlider *>(panel()->control(PanelId::Slider1 + 1));
     QTRY_COMPARE_WITH_TIMEOUT(slider1->value(), 45, 5000);
     QCOMPARE(slider2->value(), 120);
-    QCOMPARE(ArmPose::instance().joint1, -45.0f);
+    QCOMPARE(m_doc->pose()->pose().joint1, -45.0f);
 }
 
 void TestProgram::sortingGameFramesReachTheArm()

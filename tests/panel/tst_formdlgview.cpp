@@ -1,9 +1,9 @@
 // The panel on its own, without a connection: controls, field exchange, keyboard, joint angles,
 // replies and the action list. Frames on the wire are covered by tst_panellink.
-#include "link/DialogUnits.h"
+#include "panel/DialogUnits.h"
 #include "panel/CFormDlgView.h"
 #include "panel/PanelTemplate.h"
-#include "sim/ArmPose.h"
+#include "sim/ArmPoseModel.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -71,7 +71,7 @@ private:
 
 void TestFormDlgView::init()
 {
-    ArmPose::instance() = ArmPose{};
+    
     m_messages.clear();
     m_titles.clear();
     m_panel = std::make_unique<CFormDlgView>();
@@ -176,7 +176,7 @@ void TestFormDlgView::startUp()
         QCOMPARE(slider(k)->value(), angles[size_t(k - 1)]);
     }
     // The pose is not touched at start-up: servo 5 reads 110 while joint5 is still 0.
-    QCOMPARE(ArmPose::instance().joint5, 0.0f);
+    QCOMPARE(m_panel->pose()->pose().joint5, 0.0f);
     QCOMPARE(qobject_cast<QLabel *>(m_panel->control(PanelId::VersionLabel))->text(), QString());
     QCOMPARE(qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit))->text(), QStringLiteral("1000"));
     QCOMPARE(qobject_cast<QLineEdit *>(m_panel->control(PanelId::ServoIdEdit))->text(), QStringLiteral("1"));
@@ -294,7 +294,7 @@ void TestFormDlgView::sliderMovesUpdateLabelsAndPose()
     userMove(servo, position);
     QCOMPARE(label(servo), QString::number(position));
     QCOMPARE(m_panel->jointAngles()[size_t(servo - 1)], position);
-    const ArmPose &p = ArmPose::instance();
+    const ArmPose &p = m_panel->pose()->pose();
     QCOMPARE((QList<float>{p.joint1, p.joint2, p.joint3, p.joint4, p.joint5, p.fingerLeft, p.fingerRight}), pose);
 }
 
@@ -303,7 +303,7 @@ void TestFormDlgView::programmeMovesAreNotNotifications()
     // The 3D view moving a slider changes its label through the panel, not through a notification.
     m_panel->SetJointFromView(0, 2, 10);
     QCOMPARE(slider(2)->value(), 100);
-    QCOMPARE(ArmPose::instance().joint2, 0.0f);
+    QCOMPARE(m_panel->pose()->pose().joint2, 0.0f);
 }
 
 void TestFormDlgView::middleResetsEverything()
@@ -316,7 +316,7 @@ void TestFormDlgView::middleResetsEverything()
     QCOMPARE(slider(1)->value(), 90);
     QCOMPARE(slider(5)->value(), 90);
     QCOMPARE(slider(6)->value(), 180);
-    const ArmPose &p = ArmPose::instance();
+    const ArmPose &p = m_panel->pose()->pose();
     QCOMPARE((QList<float>{p.joint1, p.joint5, p.fingerLeft, p.fingerRight}), (QList<float>{0, 0, 0, 0}));
 }
 
@@ -454,7 +454,7 @@ void TestFormDlgView::setJointFromView()
     QCOMPARE(m_panel->jointAngles()[size_t(servo - 1)], value + 90);
     QCOMPARE(label(servo), QString::number(value + 90));
     // The view keeps the pose itself.
-    const ArmPose &p = ArmPose::instance();
+    const ArmPose &p = m_panel->pose()->pose();
     QCOMPARE((QList<float>{p.joint1, p.joint5, p.fingerLeft}), (QList<float>{0, 0, 0}));
 }
 
@@ -486,7 +486,7 @@ void TestFormDlgView::serialReplies()
     QFETCH(QList<int>, angles);
     QFETCH(QList<float>, pose);
     for (char c : bytes)
-        QCOMPARE(m_panel->OnSerialByte(static_cast<unsigned char>(c), 3), 1L);
+        QCOMPARE(m_panel->link()->OnSerialByte(static_cast<unsigned char>(c), 3), 1L);
     QCOMPARE(qobject_cast<QLabel *>(m_panel->control(PanelId::VersionLabel))->text(), version);
     const auto &held = m_panel->jointAngles();
     QCOMPARE(QList<int>(held.begin(), held.end()), angles);
@@ -494,7 +494,7 @@ void TestFormDlgView::serialReplies()
         QCOMPARE(label(k), QString::number(angles[k - 1]));
         QCOMPARE(slider(k)->value(), std::clamp(angles[k - 1], 0, k == 5 ? 270 : 180));
     }
-    const ArmPose &p = ArmPose::instance();
+    const ArmPose &p = m_panel->pose()->pose();
     QCOMPARE((QList<float>{p.joint1, p.joint2, p.joint3, p.joint4, p.joint5, p.fingerLeft, p.fingerRight}), pose);
 }
 
@@ -502,7 +502,7 @@ void TestFormDlgView::brokenFrameMergesWithTheNext()
 {
     // A version frame whose "#" was lost swallows the next frame; the code read is the first one's.
     for (char c : QByteArray("$010235$032006000000000000000000xx#"))
-        m_panel->OnSerialByte(static_cast<unsigned char>(c), 1);
+        m_panel->link()->OnSerialByte(static_cast<unsigned char>(c), 1);
     QCOMPARE(m_panel->versionText(), QStringLiteral("V3.5"));
     QCOMPARE(m_panel->lastFrame(), std::string("$010235$032006000000000000000000xx#"));
     QCOMPARE(m_panel->jointAngles()[0], 90);
@@ -581,9 +581,9 @@ void TestFormDlgView::playbackTimerIntervals()
     QCOMPARE(m_panel->playPosition(), 2u);
     QCOMPARE(slider(3)->value(), 45);
     QCOMPARE(label(3), QStringLiteral("45"));
-    QCOMPARE(ArmPose::instance().joint3, -45.0f);
-    QCOMPARE(ArmPose::instance().fingerLeft, 90.0f);
-    QCOMPARE(ArmPose::instance().fingerRight, -90.0f);
+    QCOMPARE(m_panel->pose()->pose().joint3, -45.0f);
+    QCOMPARE(m_panel->pose()->pose().fingerLeft, 90.0f);
+    QCOMPARE(m_panel->pose()->pose().fingerRight, -90.0f);
     // Played through: the timer stops and the position returns to the top, nothing is played.
     m_panel->OnTimer(PanelId::PlaybackTimer);
     QVERIFY(!timer.isActive());
@@ -681,7 +681,7 @@ void TestFormDlgView::disconnectedSendsNothingButStillMoves()
     button(PanelId::LightToggle)->click();
     QCOMPARE(button(PanelId::LightToggle)->text(), QStringLiteral("ON"));
     userMove(4, 120);
-    QCOMPARE(ArmPose::instance().joint4, 30.0f);
+    QCOMPARE(m_panel->pose()->pose().joint4, 30.0f);
     QVERIFY(!m_panel->positionReadTimer().isActive());
     QVERIFY(m_messages.isEmpty());
 }

@@ -3,13 +3,13 @@
 #include "controls/CBitWnd.h"
 #include "controls/CButtonEx.h"
 #include "controls/SkinResources.h"
-#include "link/DialogUnits.h"
+#include "panel/DialogUnits.h"
 #include "panel/CDialogColorPlay.h"
 #include "panel/CFormDlgView.h"
 #include "panel/PanelGroupBox.h"
 #include "panel/PanelLook.h"
 #include "panel/PanelTemplate.h"
-#include "sim/ArmPose.h"
+#include "sim/ArmPoseModel.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -142,7 +142,7 @@ private:
 
 void TestPanelLook::init()
 {
-    ArmPose::instance() = ArmPose{};
+    
     m_messages.clear();
     m_titles.clear();
     m_icons.clear();

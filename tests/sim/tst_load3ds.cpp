@@ -221,8 +221,6 @@ void TestLoad3DS::init()
 void TestLoad3DS::cleanup()
 {
     SetLoaderMessageHook({});
-    for (ModelRecord &m : ModelTable())
-        m.clear();
 }
 
 void TestLoad3DS::verticesFacesAndAxisSwap()
@@ -662,20 +660,22 @@ void TestLoad3DS::importFillsSlotAndDestructionEmptiesIt()
         loader.ImportModel(native.constData(), 4);
         loader.ImportModel(native.constData(), 20); // outside the table: ignored
         loader.ImportModel(QFile::encodeName(dir.filePath(QStringLiteral("missing.3DS"))).constData(), 5);
-        const ModelRecord &slot = ModelTable()[4];
+        const ModelRecord &slot = loader.Model(4);
         QCOMPARE(slot.objectCount, 1);
         QCOMPARE(slot.materialCount, 1);
         QCOMPARE(slot.objects[0].normals.size(), std::size_t(9));
         QCOMPARE(slot.objects[0].normals[1], 1.0f);
-        QCOMPARE(ModelTable()[5].objectCount, 0);
+        QCOMPARE(loader.Model(5).objectCount, 0);
         // A second file into the same slot appends.
         loader.ImportModel(native.constData(), 4);
         QCOMPARE(slot.objectCount, 2);
         QCOMPARE(int(slot.objects.size()), 2);
         QVERIFY(m_messages.empty());
+        // Releasing the loader's context forgets its models.
+        loader.Release();
+        QCOMPARE(slot.objectCount, 0);
+        QVERIFY(slot.objects.empty());
     }
-    QCOMPARE(ModelTable()[4].objectCount, 0);
-    QVERIFY(ModelTable()[4].objects.empty());
 }
 
 void TestLoad3DS::texturePathsResolve_data()
@@ -718,15 +718,19 @@ void TestLoad3DS::missingTextureReportsAndCallsHandler()
 {
     // The image loader fails before any GL call is made, so this runs without a context.
     QTemporaryDir dir;
-    ModelRecord &slot = ModelTable()[2];
-    QVERIFY(parse(file({material("M", std::nullopt, "GONE.BMP")}), slot));
+    const QString path = dir.filePath(QStringLiteral("2.3DS"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    const std::string bytes = file({material("M", std::nullopt, "GONE.BMP")});
+    out.write(bytes.data(), qint64(bytes.size()));
+    out.close();
     std::vector<std::string> failed;
     CLoad3DS loader;
     loader.SetTextureFailureHandler([&](const std::string &name) { failed.push_back(name); });
-    loader.CreateTextures(2, QFile::encodeName(dir.filePath(QStringLiteral("2.3DS"))).constData());
+    loader.ImportModel(QFile::encodeName(path).constData(), 2);
     QCOMPARE(failed, std::vector<std::string>{"GONE.BMP"});
     QCOMPARE(m_messages, std::vector<std::string>{"Error|Failed to open DIB file GONE.BMP.\n"});
-    QCOMPARE(TextureNameTable()[2][0], 0u);
+    QCOMPARE(loader.TextureName(2, 0), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestLoad3DS)

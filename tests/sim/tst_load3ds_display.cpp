@@ -137,10 +137,10 @@ void TestLoad3DSDisplay::initTestCase()
     m_loader->SetTextureFailureHandler([](const std::string &name) { QFAIL(name.c_str()); });
     m_loader->ImportModel("./3DS/1.3DS", 0);
     QVERIFY(m_messages.empty());
-    QCOMPARE(ModelTable()[0].objectCount, 2);
-    QVERIFY(TextureNameTable()[0][1] != 0);
-    QVERIFY(glIsTexture(TextureNameTable()[0][1]));
-    QCOMPARE(TextureNameTable()[0][0], 0u);
+    QCOMPARE(m_loader->Model(0).objectCount, 2);
+    QVERIFY(m_loader->TextureName(0, 1) != 0);
+    QVERIFY(glIsTexture(m_loader->TextureName(0, 1)));
+    QCOMPARE(m_loader->TextureName(0, 0), 0u);
 }
 
 void TestLoad3DSDisplay::cleanupTestCase()

@@ -1,6 +1,7 @@
 #include "sim/ArmPose.h"
 #include "sim/CMyKorvaneView.h"
 #include "sim/LoaderMessage.h"
+#include "sim/ArmPoseModel.h"
 #include "sim/ModelTable.h"
 #include "tools/gen3ds/AssetWriter.h"
 
@@ -182,24 +183,33 @@ void TestViewDisplay::createsItsContextAndLoadsTheArm()
     QVERIFY(format.redBufferSize() >= 8 && format.greenBufferSize() >= 8 && format.blueBufferSize() >= 8);
     QCOMPARE(m_view->format().depthBufferSize(), 32);
 
+    // Idle, nothing is drawn and no timer runs; a change is drawn once, at the next 20 ms tick.
+    QTRY_VERIFY(!m_view->redrawTimer()->isActive());
+    QSignalSpy frames(m_view, &QOpenGLWidget::frameSwapped);
+    m_view->pose()->edit([](ArmPose &pose) { pose.joint2 = 30.0f; });
+    m_view->pose()->edit([](ArmPose &pose) { pose.joint3 = 30.0f; });
     QVERIFY(m_view->redrawTimer()->isActive());
     QCOMPARE(m_view->redrawTimer()->interval(), 20);
+    QTRY_VERIFY(!m_view->redrawTimer()->isActive());
+    QCOMPARE(frames.size(), 1);
+    m_view->pose()->setPose(m_view->pose()->pose()); // the same pose again is no change
+    QVERIFY(!m_view->redrawTimer()->isActive());
 
     // Files 1 to 19 land in slots 0 to 18; slot 19 stays empty.
     for (int slot = 0; slot < 19; ++slot)
-        QVERIFY2(ModelTable()[slot].objectCount > 0, qPrintable(QString::number(slot)));
-    QCOMPARE(ModelTable()[19].objectCount, 0);
-    QCOMPARE(ModelTable()[0].objectCount, 3);
+        QVERIFY2(m_view->loader()->Model(slot).objectCount > 0, qPrintable(QString::number(slot)));
+    QCOMPARE(m_view->loader()->Model(19).objectCount, 0);
+    QCOMPARE(m_view->loader()->Model(0).objectCount, 3);
 
     // The controller board's material got a real texture in this context.
-    const ModelRecord &board = ModelTable()[15];
+    const ModelRecord &board = m_view->loader()->Model(15);
     int textured = -1;
     for (int i = 0; i < board.materialCount; ++i)
         if (board.materials[i].textureFile[0])
             textured = i;
     QVERIFY(textured >= 0);
     m_view->makeCurrent();
-    QVERIFY(glIsTexture(TextureNameTable()[15][textured]));
+    QVERIFY(glIsTexture(m_view->loader()->TextureName(15, textured)));
     m_view->doneCurrent();
 
     QVERIFY(m_view->environment().hasFloorImage());
@@ -250,8 +260,7 @@ void TestViewDisplay::armFollowsThePose()
     // Look at the arm from the side, close up.
     m_view->camera().setSpin(QVector3D(-70, 0, 30));
     m_view->camera().setEyeZ(-45.0f);
-    ArmPose &pose = ArmPose::instance();
-    pose = ArmPose{};
+    m_view->pose()->setPose(ArmPose{});
     const QImage straight = picture();
 
     struct Move { float ArmPose::*joint; float degrees; };
@@ -259,10 +268,10 @@ void TestViewDisplay::armFollowsThePose()
                           {&ArmPose::joint4, 60}, {&ArmPose::joint5, 80}, {&ArmPose::fingerLeft, -60},
                           {&ArmPose::fingerRight, 60}};
     for (const Move &m : moves) {
-        pose.*m.joint = m.degrees;
+        m_view->pose()->edit([&m](ArmPose &pose) { pose.*m.joint = m.degrees; });
         const int changed = differingPixels(picture(), straight);
         QVERIFY2(changed > 30, qPrintable(QStringLiteral("%1 pixels").arg(changed)));
-        pose.*m.joint = 0.0f;
+        m_view->pose()->setPose(ArmPose{});
     }
     // Nothing is kept between frames: the same pose draws the same picture.
     QCOMPARE(differingPixels(picture(), straight), 0);
@@ -280,10 +289,10 @@ void TestViewDisplay::missingPartLeavesAGap()
     QVERIFY(gen3ds::AssetWriter::writeAll(other.filePath(QStringLiteral("3DS")).toStdString()).empty());
     QVERIFY(QFile::remove(other.filePath(QStringLiteral("3DS/3.3DS"))));
     makeView(other.path());
-    QCOMPARE(ModelTable()[2].objectCount, 0);
+    QCOMPARE(m_view->loader()->Model(2).objectCount, 0);
     // The parts above the gap are still there, each loaded once.
-    QCOMPARE(ModelTable()[3].objectCount, 3);
-    QCOMPARE(ModelTable()[0].objectCount, 3);
+    QCOMPARE(m_view->loader()->Model(3).objectCount, 3);
+    QCOMPARE(m_view->loader()->Model(0).objectCount, 3);
     m_view->camera().setSpin(QVector3D(-70, 0, 30));
     m_view->camera().setEyeZ(-45.0f);
     QVERIFY(differingPixels(picture(), whole) > 100);
@@ -331,9 +340,10 @@ void TestViewDisplay::jointKeys()
         m_view->OnRealTimeSimulation();
     QCOMPARE(m_view->realTime(), realTime);
 
-    ArmPose &pose = ArmPose::instance();
-    pose = ArmPose{};
-    pose.joint1 = 89.0f;
+    ArmPose start;
+    start.joint1 = 89.0f;
+    m_view->pose()->setPose(start);
+    const ArmPose &pose = m_view->pose()->pose();
     m_view->setFocus();
     QSignalSpy spy(m_view, &CMyKorvaneView::jointChangedFromView);
     const int passedOnBefore = m_window->presses;

@@ -3,7 +3,7 @@
 #include "link/FrameChecksum.h"
 #include "tools/armsim/ArmController.h"
 #include "tools/armsim/ManualArmClock.h"
-#include "tools/armsim/ReplyFrames.h"
+#include "link/ReplyFrames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -3,7 +3,7 @@
 #include "tools/armsim/ArmServer.h"
 #include "tools/armsim/ManualArmClock.h"
 #include "tools/armsim/PtyLink.h"
-#include "tools/armsim/ReplyFrames.h"
+#include "link/ReplyFrames.h"
 #include "tools/armsim/VideoServer.h"
 
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "tools/armsim/ArmController.h"
 
 #include "tools/armsim/ArmFrame.h"
-#include "tools/armsim/ReplyFrames.h"
+#include "link/ReplyFrames.h"
 
 #include <QJsonArray>
 

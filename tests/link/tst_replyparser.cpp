@@ -1,5 +1,4 @@
-#include "panel/PoseFormulas.h"
-#include "panel/ReplyParser.h"
+#include "link/ReplyParser.h"
 
 #include <QtTest>
 
@@ -20,11 +19,6 @@ private slots:
     void versions();
     void angles_data();
     void angles();
-    void sliderPose_data();
-    void sliderPose();
-    void reportedPose_data();
-    void reportedPose();
-    void centreAndOtherServos();
 };
 
 void TestReplyParser::numbers_data()
@@ -122,68 +116,6 @@ void TestReplyParser::angles()
     QCOMPARE(result.has_value(), found);
     if (found)
         QCOMPARE(QList<int>(result->begin(), result->end()), angles);
-}
-
-void TestReplyParser::sliderPose_data()
-{
-    QTest::addColumn<int>("servo");
-    QTest::addColumn<int>("angle");
-    QTest::addColumn<QList<float>>("pose"); // joint1..5, fingerLeft, fingerRight
-    QTest::newRow("servo 3 at 95") << 3 << 95 << QList<float>{0, 0, 5, 0, 0, 0, 0};
-    QTest::newRow("servo 1 at 0") << 1 << 0 << QList<float>{-90, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("servo 5 at 270") << 5 << 270 << QList<float>{0, 0, 0, 0, 180, 0, 0};
-    QTest::newRow("servo 6 at 91 halves down") << 6 << 91 << QList<float>{0, 0, 0, 0, 0, -45, 45};
-    QTest::newRow("servo 6 at 180") << 6 << 180 << QList<float>{0, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("servo 6 at 0") << 6 << 0 << QList<float>{0, 0, 0, 0, 0, -90, 90};
-}
-
-static QList<float> values(const ArmPose &p)
-{
-    return {p.joint1, p.joint2, p.joint3, p.joint4, p.joint5, p.fingerLeft, p.fingerRight};
-}
-
-void TestReplyParser::sliderPose()
-{
-    QFETCH(int, servo);
-    QFETCH(int, angle);
-    QFETCH(QList<float>, pose);
-    ArmPose p;
-    PoseFormulas::FromSlider(p, servo, angle);
-    QCOMPARE(values(p), pose);
-}
-
-void TestReplyParser::reportedPose_data()
-{
-    QTest::addColumn<int>("servo");
-    QTest::addColumn<int>("angle");
-    QTest::addColumn<QList<float>>("pose");
-    QTest::newRow("servo 2 at 45") << 2 << 45 << QList<float>{0, -45, 0, 0, 0, 0, 0};
-    QTest::newRow("servo 6 at 170") << 6 << 170 << QList<float>{0, 0, 0, 0, 0, 80, -80};
-    QTest::newRow("servo 6 at 180") << 6 << 180 << QList<float>{0, 0, 0, 0, 0, 90, -90};
-    QTest::newRow("servo 4 at 999") << 4 << 999 << QList<float>{0, 0, 0, 909, 0, 0, 0};
-    QTest::newRow("extreme angle does not overflow") << 6 << INT_MIN
-                                                     << QList<float>{0, 0, 0, 0, 0, float(INT_MIN) - 90.0f,
-                                                                     90.0f - float(INT_MIN)};
-}
-
-void TestReplyParser::reportedPose()
-{
-    QFETCH(int, servo);
-    QFETCH(int, angle);
-    QFETCH(QList<float>, pose);
-    ArmPose p;
-    PoseFormulas::FromReportedAngle(p, servo, angle);
-    QCOMPARE(values(p), pose);
-}
-
-void TestReplyParser::centreAndOtherServos()
-{
-    ArmPose p{1, 2, 3, 4, 5, 6, 7};
-    PoseFormulas::FromSlider(p, 7, 10);
-    PoseFormulas::FromReportedAngle(p, 0, 10);
-    QCOMPARE(values(p), (QList<float>{1, 2, 3, 4, 5, 6, 7}));
-    PoseFormulas::Centre(p);
-    QCOMPARE(values(p), (QList<float>{0, 0, 0, 0, 0, 0, 0}));
 }
 
 QTEST_GUILESS_MAIN(TestReplyParser)

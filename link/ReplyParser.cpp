@@ -1,4 +1,4 @@
-#include "panel/ReplyParser.h"
+#include "link/ReplyParser.h"
 
 #include "link/PrivateProfile.h"
 

@@ -1,5 +1,5 @@
-#include "link/CDengluDlg.h"
-#include "link/DialogUnits.h"
+#include "panel/CDengluDlg.h"
+#include "panel/DialogUnits.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -500,18 +500,24 @@ void TestDengluDlg::networkConnectWritesSettingsAndVideoAddress_data()
     QTest::addColumn<QByteArray>("videoConfig"); // "-" : no Video folder at all
     QTest::addColumn<bool>("changed");
     QTest::addColumn<QByteArray>("videoAfter");
+    QTest::addColumn<QString>("host");
 
     QTest::newRow("no Video folder") << QByteArray("-") << true
-                                     << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n");
-    QTest::newRow("no file") << QByteArray() << true << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n");
+                                     << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n") << QStringLiteral("10.1.2.3");
+    QTest::newRow("no file") << QByteArray() << true << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n") << QStringLiteral("10.1.2.3");
     QTest::newRow("same address") << QByteArray("; viewer\r\n[video_addr]\r\naddr=http://10.1.2.3:7001\r\n") << false
-                                  << QByteArray("; viewer\r\n[video_addr]\r\naddr=http://10.1.2.3:7001\r\n");
+                                  << QByteArray("; viewer\r\n[video_addr]\r\naddr=http://10.1.2.3:7001\r\n")
+                                  << QStringLiteral("10.1.2.3");
     QTest::newRow("other address") << QByteArray("[video_addr]\naddr=http://10.1.2.3:6001\n[window]\nx=4\n") << true
-                                   << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n[window]\nx=4\n");
+                                   << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n[window]\nx=4\n") << QStringLiteral("10.1.2.3");
     QTest::newRow("case differs") << QByteArray("[video_addr]\naddr=HTTP://10.1.2.3:7001\n") << true
-                                  << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n");
+                                  << QByteArray("[video_addr]\naddr=http://10.1.2.3:7001\n") << QStringLiteral("10.1.2.3");
     QTest::newRow("key missing") << QByteArray("[video_addr]\nfps=25\n") << true
-                                 << QByteArray("[video_addr]\nfps=25\naddr=http://10.1.2.3:7001\n");
+                                 << QByteArray("[video_addr]\nfps=25\naddr=http://10.1.2.3:7001\n") << QStringLiteral("10.1.2.3");
+    // An IPv6 zone index holds a "%2" that must stay as typed.
+    QTest::newRow("zone index in the host") << QByteArray() << true
+                                            << QByteArray("[video_addr]\naddr=http://fe80::1%2:7001\n")
+                                            << QStringLiteral("fe80::1%2");
 }
 
 void TestDengluDlg::networkConnectWritesSettingsAndVideoAddress()
@@ -519,6 +525,7 @@ void TestDengluDlg::networkConnectWritesSettingsAndVideoAddress()
     QFETCH(QByteArray, videoConfig);
     QFETCH(bool, changed);
     QFETCH(QByteArray, videoAfter);
+    QFETCH(QString, host);
     put(QStringLiteral("config.ini"), "[connect_info]\nmode=1\ncom=5\nbaud=19200\n[com_ports]\nCOM5=/dev/pts/9\n");
     if (videoConfig != "-") {
         QVERIFY(QDir().mkpath(QStringLiteral("Video")));
@@ -530,25 +537,25 @@ void TestDengluDlg::networkConnectWritesSettingsAndVideoAddress()
     auto dlg = makeDialog();
     dlg->m_videoAddrChanged = changed ? 0 : 1; // must be set either way
     QTest::mouseClick(dlg->Control(CDengluDlg::IDC_RADIO_NETWORK), Qt::LeftButton);
-    static_cast<QLineEdit *>(dlg->Control(CDengluDlg::IDC_EDIT_ADDR))->setText(QStringLiteral("10.1.2.3"));
+    static_cast<QLineEdit *>(dlg->Control(CDengluDlg::IDC_EDIT_ADDR))->setText(host);
     static_cast<QLineEdit *>(dlg->Control(CDengluDlg::IDC_EDIT_PORT))->setText(QStringLiteral("7000"));
     static_cast<QLineEdit *>(dlg->Control(CDengluDlg::IDC_EDIT_VIDEO))->setText(QStringLiteral("7001"));
     clickConnect(*dlg);
 
     QCOMPARE(dlg->result(), int(CDengluDlg::IDOK));
     QCOMPARE(dlg->m_mode, 0);
-    QCOMPARE(dlg->m_addr, QStringLiteral("10.1.2.3"));
+    QCOMPARE(dlg->m_addr, host);
     QCOMPARE(dlg->m_port, 7000);
     QCOMPARE(dlg->m_video, 7001);
     QCOMPARE(dlg->m_videoAddrChanged, changed ? 1 : 0);
     // Existing keys change in place, new ones follow in the order written; serial keys stay.
     QCOMPARE(slurp(QStringLiteral("config.ini")),
-             QByteArray("[connect_info]\nmode=0\ncom=5\nbaud=19200\nip=10.1.2.3\nport=7000\nvideo=7001\n"
-                        "[com_ports]\nCOM5=/dev/pts/9\n[video_addr]\naddr=http://10.1.2.3:7001\n"));
+             "[connect_info]\nmode=0\ncom=5\nbaud=19200\nip=" + host.toUtf8() + "\nport=7000\nvideo=7001\n"
+             "[com_ports]\nCOM5=/dev/pts/9\n[video_addr]\naddr=http://" + host.toUtf8() + ":7001\n");
     QCOMPARE(slurp(QStringLiteral("Video/config.ini")), videoAfter);
     if (!changed)
         QCOMPARE(inodeOf(QStringLiteral("Video/config.ini")), videoInode); // not rewritten
-    QCOMPARE(m_startups, QStringList{QStringLiteral("http://10.1.2.3:7001/init")});
+    QCOMPARE(m_startups, QStringList{QStringLiteral("http://") + host + QStringLiteral(":7001/init")});
     QVERIFY(m_messages.isEmpty());
 }
 

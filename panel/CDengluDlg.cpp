@@ -1,8 +1,8 @@
-#include "link/CDengluDlg.h"
+#include "panel/CDengluDlg.h"
 
 #include "link/ComPortMap.h"
-#include "link/DialogFont.h"
-#include "link/DialogUnits.h"
+#include "panel/DialogFont.h"
+#include "panel/DialogUnits.h"
 #include "link/PrivateProfile.h"
 #include "link/StartupAddressRequest.h"
 
@@ -387,8 +387,9 @@ void CDengluDlg::connectNetwork()
     PrivateProfile::WriteString(ConfigPath, Section, "port", std::to_string(m_port));
     PrivateProfile::WriteString(ConfigPath, Section, "video", std::to_string(m_video));
 
-    const QString videoAddr = QStringLiteral("http://%1:%2").arg(m_addr).arg(m_video);
-    const QString startupAddr = QStringLiteral("http://%1:%2/init").arg(m_addr).arg(m_video);
+    // Both values at once: a host text holding "%2" (an IPv6 zone index) is taken as it is.
+    const QString videoAddr = QStringLiteral("http://%1:%2").arg(m_addr, QString::number(m_video));
+    const QString startupAddr = videoAddr + QStringLiteral("/init");
     PrivateProfile::WriteString(ConfigPath, VideoSection, VideoKey, videoAddr.toStdString());
 
     const std::string known = PrivateProfile::GetString(VideoConfigPath, VideoSection, VideoKey, VideoAddrDefault);

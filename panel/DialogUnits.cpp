@@ -1,4 +1,4 @@
-#include "link/DialogUnits.h"
+#include "panel/DialogUnits.h"
 
 #include <QFontMetrics>
 

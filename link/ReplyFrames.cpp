@@ -1,4 +1,4 @@
-#include "tools/armsim/ReplyFrames.h"
+#include "link/ReplyFrames.h"
 
 #include "link/FrameChecksum.h"
 

@@ -1,4 +1,4 @@
-#include "link/DialogFont.h"
+#include "panel/DialogFont.h"
 
 #include <QFontDatabase>
 #include <QStringList>

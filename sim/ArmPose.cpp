@@ -1,7 +1,0 @@
-#include "sim/ArmPose.h"
-
-ArmPose &ArmPose::instance()
-{
-    static ArmPose pose;
-    return pose;
-}
