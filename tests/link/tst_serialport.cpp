@@ -388,7 +388,7 @@ private slots:
         QTRY_VERIFY(fake->locked([&] { return fake->wire + fake->queue; }) == "$070007#");
         QVERIFY(link.port->SendText("$0302060b#"));
         QTRY_VERIFY(fake->locked([&] { return fake->wire; }) == "$070007#$0302060b#");
-        QCOMPARE(fake->cut, 0);
+        QCOMPARE(fake->locked([&] { return fake->cut; }), 0);
 
         // A line that never drains holds the watcher no longer than a close request.
         fake->locked([&] { return fake->stuck = true; });
