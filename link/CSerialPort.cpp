@@ -2,8 +2,10 @@
 
 #include "link/ComPortMap.h"
 #include "link/SerialOwner.h"
+#include "link/TermiosDevice.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -19,7 +21,10 @@ constexpr int kMaxFailedWakeUps = 3;
 
 } // namespace
 
-CSerialPort::CSerialPort() = default;
+CSerialPort::CSerialPort(SerialDevice::Opener openDevice)
+    : m_openDevice(std::move(openDevice))
+{
+}
 
 CSerialPort::~CSerialPort()
 {
@@ -57,34 +62,56 @@ bool CSerialPort::OpenPort(SerialOwner *owner, unsigned portNumber, unsigned bau
     m_deviceLost = false;
     m_failedWakeUps = 0;
 
-    const std::string path = ComPortMap::DevicePathFor(portNumber);
-    const std::string mode = SerialLineSettings::ModeText(baud, parity, dataBits, stopBits);
-    int error = 0;
-    m_device = SerialDevice::Open(path, &error);
-    if (!m_device) {
-        errno = error;
-        ReportFailure("CreateFile()");
+    OpenFailure failure;
+    failure.devicePath = ComPortMap::DevicePathFor(portNumber);
+    failure.portNumber = portNumber;
+    failure.mode = SerialLineSettings::ModeText(baud, parity, dataBits, stopBits);
+    failure.baud = baud;
+    auto fail = [&](OpenStep step, const char *operation) {
+        failure.step = step;
+        failure.error = errno;
+        ReportFailure(operation);
+        m_device.reset(); // puts back the line state the device had
+        std::lock_guard<std::mutex> failureLock(m_failureLock);
+        m_openFailure = failure;
         return false;
+    };
+    {
+        std::lock_guard<std::mutex> failureLock(m_failureLock);
+        m_openFailure = {};
     }
 
+    int error = 0;
+    m_device = m_openDevice ? m_openDevice(failure.devicePath, &error) : TermiosDevice::Open(failure.devicePath, &error);
+    if (!m_device) {
+        errno = error;
+        return fail(OpenStep::Open, "open");
+    }
+    // Raw before anything else, so no step can leave a line that echoes or edits the frames.
+    if (!m_device->MakeRaw())
+        return fail(OpenStep::Settings, "raw mode");
     m_timeouts = {TimeoutMs, TimeoutMs, TimeoutMs, TimeoutMs, TimeoutMs};
-    // The first step that fails ends the chain; the device stays open as far as it got.
-    [&] {
-        if (!m_device->SetTimeouts(m_timeouts))
-            return ReportFailure("SetCommTimeouts()");
-        // The mask decides what the watcher waits for; nothing to tell the device.
-        if (!m_device->GetLineSettings(m_lineSettings))
-            return ReportFailure("GetCommState()");
-        m_lineSettings.eventChar = EventChar;
-        m_lineSettings.rtsOn = true;
-        m_lineSettings.rtsCtsFlow = false;
-        if (!m_lineSettings.ApplyModeText(mode)) {
-            errno = EINVAL;
-            return ReportFailure("BuildCommDCB()");
-        }
-        if (!m_device->SetLineSettings(m_lineSettings))
-            return ReportFailure("SetCommState()");
-    }();
+    if (!m_device->SetTimeouts(m_timeouts))
+        return fail(OpenStep::Settings, "timeouts");
+    // The mask decides what the watcher waits for; nothing to tell the device.
+    if (!m_device->GetLineSettings(m_lineSettings))
+        return fail(OpenStep::Settings, "reading line settings");
+    m_lineSettings.eventChar = EventChar;
+    m_lineSettings.rtsOn = true;
+    m_lineSettings.rtsCtsFlow = false;
+    SerialLineSettings wanted = m_lineSettings;
+    if (!wanted.ApplyModeText(failure.mode)) {
+        errno = EINVAL;
+        // A rate no line can run (0) is told apart from bad framing.
+        SerialLineSettings rateOnly = m_lineSettings;
+        const bool rateValid = rateOnly.ApplyModeText("baud=" + std::to_string(baud));
+        return fail(rateValid ? OpenStep::Settings : OpenStep::Rate, "mode text");
+    }
+    m_lineSettings = wanted;
+    if (!m_device->SetLineSettings(m_lineSettings))
+        return fail(OpenStep::Settings, "line settings");
+    if (!m_device->SetBaudRate(m_lineSettings.baud))
+        return fail(OpenStep::Rate, "baud rate");
 
     m_device->Purge();
     return true;
@@ -169,6 +196,53 @@ std::string CSerialPort::LastFailure() const
 {
     std::lock_guard<std::mutex> lock(m_failureLock);
     return m_lastFailure;
+}
+
+std::string CSerialPort::OpenFailureText() const
+{
+    OpenFailure f;
+    {
+        std::lock_guard<std::mutex> lock(m_failureLock);
+        f = m_openFailure;
+    }
+    const std::string com = "COM" + std::to_string(f.portNumber);
+    const std::string device = f.devicePath.empty() ? com : f.devicePath + " (" + com + ")";
+    const std::string reason = std::generic_category().message(f.error);
+    switch (f.step) {
+    case OpenStep::None:
+        return {};
+    case OpenStep::Rate:
+        return device + " does not support " + std::to_string(f.baud) + " baud. Choose another rate.";
+    case OpenStep::Settings:
+        return device + " did not accept the line settings (" + f.mode + "): " + reason + ".";
+    case OpenStep::Open:
+        break;
+    }
+    switch (f.error) {
+    case EACCES:
+    case EPERM:
+        return "No permission to open " + device +
+               ". Your user needs access to the device: on Debian and Ubuntu add it to the dialout "
+               "group with \"sudo usermod -aG dialout $USER\" and log in again, or grant access "
+               "with a udev rule.";
+    case EBUSY:
+        return device + " is in use by another program. Close that program, or choose another port.";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: {
+        const std::string where = f.devicePath.empty() ? com + " has no device on this machine."
+                                                       : "There is no device " + f.devicePath + " for " + com + ".";
+        return where + " COM1-COM32 are " + ComPortMap::DefaultDevicePath(1) + " to " +
+               ComPortMap::DefaultDevicePath(32) + ", COM33-COM64 " + ComPortMap::DefaultDevicePath(33) + " to " +
+               ComPortMap::DefaultDevicePath(64) + ", COM65-COM96 " + ComPortMap::DefaultDevicePath(65) + " to " +
+               ComPortMap::DefaultDevicePath(96) + "; another device can be named as " + com +
+               "=<device> in section [com_ports] of config.ini.";
+    }
+    case ENOTTY:
+        return device + " is not a serial device.";
+    default:
+        return "Could not open " + device + ": " + reason + ".";
+    }
 }
 
 void CSerialPort::ReportFailure(const char *operation)
@@ -369,14 +443,55 @@ void CSerialPort::TransmitSlot()
         std::memcpy(m_transmitCopy.get(), m_writeSlot.get(), length);
     }
 
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (!m_device || m_deviceLost) {
-        errno = m_device ? EIO : EBADF;
-        ReportFailure("WriteFile()");
-        return;
+    const auto writeStart = std::chrono::steady_clock::now();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_device || m_deviceLost) {
+            errno = m_device ? EIO : EBADF;
+            ReportFailure("write");
+            return;
+        }
+        // Unread input goes with the purge: a reply belongs to the frame before this one.
+        m_device->Purge();
+        if (!m_device->WriteAll(m_transmitCopy.get(), length, m_shutdownSignal.Handle())) {
+            ReportFailure("write");
+            return;
+        }
     }
-    // Unread input goes with the purge: a reply belongs to the frame before this one.
-    m_device->Purge();
-    if (!m_device->WriteAll(m_transmitCopy.get(), length, m_shutdownSignal.Handle()))
-        ReportFailure("WriteFile()");
+    AwaitSent(length, writeStart);
+}
+
+void CSerialPort::AwaitSent(size_t length, std::chrono::steady_clock::time_point writeStart)
+{
+    using namespace std::chrono;
+    // The write returns once the bytes are queued; the next transmit's purge would discard the
+    // ones still going out. Only this thread replaces the device while the watcher runs, so it is
+    // used here without the port lock, which callers may want meanwhile.
+    const uint64_t limitMs = uint64_t(m_timeouts.writeTotalPerByte) * length + m_timeouts.writeTotalConstant;
+    const auto deadline = writeStart + milliseconds(limitMs);
+    const unsigned bitsPerChar = 1 + m_lineSettings.dataBits + (m_lineSettings.parity != 'N') + m_lineSettings.stopBits;
+    const uint64_t baud = std::max(1u, m_lineSettings.baud);
+    for (;;) {
+        const int queued = m_device->OutputQueued();
+        if (queued == 0)
+            return;
+        if (queued < 0) {
+            ReportFailure("output queue");
+            return;
+        }
+        // Look again about when the queued bytes should be out.
+        int64_t waitMs = int64_t((uint64_t(queued) * bitsPerChar * 1000 + baud - 1) / baud);
+        if (limitMs > 0) {
+            const int64_t left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            if (left <= 0) {
+                errno = ETIMEDOUT;
+                ReportFailure("write");
+                return;
+            }
+            waitMs = std::min(waitMs, left);
+        }
+        pollfd shutdown{m_shutdownSignal.Handle(), POLLIN, 0};
+        if (poll(&shutdown, 1, static_cast<int>(std::clamp<int64_t>(waitMs, 1, 1000))) > 0)
+            return;
+    }
 }

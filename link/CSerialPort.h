@@ -7,9 +7,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 class SerialOwner;
@@ -17,17 +19,20 @@ class SerialOwner;
 // A numbered COM port with one watcher thread that does all reading and writing. Every received
 // byte goes to the owner as WM_SERIAL_BYTE, one at a time, in arrival order, and the watcher waits
 // until the owner has handled each. Sends go through a one-message write slot: the watcher
-// purges the line and writes whatever the slot holds when it gets to it.
+// purges the line, writes whatever the slot holds when it gets to it, and waits until those bytes
+// have left before it looks at the slot again.
 class CSerialPort
 {
 public:
-    CSerialPort();
+    // openDevice replaces the termios backend (tests); empty: the real device.
+    explicit CSerialPort(SerialDevice::Opener openDevice = {});
     virtual ~CSerialPort();
     CSerialPort(const CSerialPort &) = delete;
     CSerialPort &operator=(const CSerialPort &) = delete;
 
-    // Ends a running watcher first. False when the device cannot be opened (no such port, held by
-    // another program, no permission); true once it is open, even if a line setting failed.
+    // Ends a running watcher first. True once the device is open in raw mode with the asked line
+    // settings; false, with nothing left open, when the device cannot be opened (no such port,
+    // held by another program, no permission) or refuses a setting (a rate it cannot run).
     // The defaults are what the control panel uses.
     bool OpenPort(SerialOwner *owner, unsigned portNumber, unsigned baud = 9600, char parity = 'N',
                   unsigned dataBits = 8, unsigned stopBits = 1,
@@ -48,24 +53,35 @@ public:
     bool ResumeWatcher();
 
     SerialLineSettings LineSettings() const;
-    uint32_t EventMask() const { return m_eventMask; }
-    unsigned WriteCapacity() const { return m_writeCapacity; }
-    unsigned PortNumber() const { return m_portNumber; }
     bool IsOpen() const;
     bool IsWatching() const { return m_watcherAlive.load(); }
-    // Name and reason of the last failure inside the transport; nothing shows it to the operator.
+    // Step and reason of the last failure inside the transport, for logs.
     std::string LastFailure() const;
+    // Why the last OpenPort failed, in words for the operator (what to do about it included);
+    // empty after a successful open.
+    std::string OpenFailureText() const;
 
     static constexpr char EventChar = 'q';
     static constexpr uint32_t TimeoutMs = 1000;
 
 private:
     enum class Drain { Empty, HungUp };
+    enum class OpenStep { None, Open, Settings, Rate };
+    struct OpenFailure
+    {
+        OpenStep step = OpenStep::None;
+        int error = 0;
+        std::string devicePath;
+        unsigned portNumber = 0;
+        std::string mode;
+        unsigned baud = 0;
+    };
 
     static void WatcherLoop(CSerialPort *port);
     void WatcherBody();
     Drain DrainInput();
     void TransmitSlot();
+    void AwaitSent(size_t length, std::chrono::steady_clock::time_point writeStart);
     void DeviceLost();
     void Deliver(unsigned message, std::uintptr_t wparam);
     // Raises the shutdown signal and returns only when the watcher has ended, serving the
@@ -73,6 +89,7 @@ private:
     void EndWatcher();
     void ReportFailure(const char *operation);
 
+    SerialDevice::Opener m_openDevice;
     int32_t m_writeLength = 1;
     std::unique_ptr<SerialDevice> m_device;
     std::thread m_watcher;
@@ -102,4 +119,5 @@ private:
     unsigned m_writeCapacity = 0;
     mutable std::mutex m_failureLock;
     std::string m_lastFailure;
+    OpenFailure m_openFailure;
 };
