@@ -38,7 +38,7 @@ bool ArmLink::OpenSerial(int comNumber, int baud)
         // An open port without its watcher would never be served: close it again.
         if (opened)
             m_serialPort->RequestClose();
-        m_failureText = comNumber > 0 && baud > 0 ? QString::fromStdString(m_serialPort->LastFailure())
+        m_failureText = comNumber > 0 && baud > 0 ? QString::fromStdString(m_serialPort->OpenFailureText())
                                                   : QStringLiteral("COM%1 at %2 baud cannot be opened.").arg(comNumber).arg(baud);
         return false;
     }
