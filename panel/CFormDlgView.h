@@ -24,6 +24,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QAction;
+class QMenu;
 class QPushButton;
 class QTableWidget;
 
@@ -55,6 +57,8 @@ public:
     static const QString SocketErrorText;          // "SOCKET_ERROR"
     static const QString EmptyActionGroupText;
     static const QString NothingSelectedText;
+    static const QString ActionGroupFilter;        // "Action groups (*.kvg)"
+    static const QString ActionGroupFolderKey;     // the program's settings: last folder used
 
     // What the connection dialog hands back after its Connect button.
     struct ConnectionChoice
@@ -71,6 +75,9 @@ public:
     using ConnectionDialog = std::function<std::optional<ConnectionChoice>(QWidget *parent)>;
     // Shows one message box and returns when it is closed.
     using MessageBox = std::function<void(const QString &text, const QString &title, QMessageBox::Icon icon)>;
+    // Asks for the file to save an action group to (forSaving) or to open one from, starting in
+    // folder; empty when cancelled.
+    using FileNameDialog = std::function<QString(QWidget *parent, bool forSaving, const QString &folder)>;
 
     explicit CFormDlgView(QWidget *parent = nullptr);
     ~CFormDlgView() override;
@@ -123,10 +130,14 @@ public:
     void OnFaceTracking();
     void OnColorInteraction();
     void OnStartTracking();
+    // The action list's menu: the group to a file and back.
+    void OnSaveActionGroup();
+    void OnOpenActionGroup();
 
     // Hooks; the defaults show the real dialog and real message boxes.
     void setConnectionDialog(ConnectionDialog dialog) { m_connectionDialog = std::move(dialog); }
     void setMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+    void setFileNameDialog(FileNameDialog dialog) { m_fileNameDialog = std::move(dialog); }
 
     QWidget *control(int id) const;
     QWidget *form() const { return m_form; }
@@ -155,6 +166,9 @@ protected:
 private:
     void createControls();
     void setUpActionList();
+    void setUpActionListMenu();
+    void showActionListMenu(const QPoint &globalPos);
+    QString chooseActionGroupFile(bool forSaving);
     void connectHandlers();
     void skinSliders();
     void onSliderNotification(int servo);
@@ -167,6 +181,7 @@ private:
     static void setCaption(QAbstractButton *button, const QString &text);
     static QIcon connectionIcon(int number);
     static std::optional<ConnectionChoice> runConnectionDialog(QWidget *parent);
+    static QString runFileNameDialog(QWidget *parent, bool forSaving, const QString &folder);
 
     QWidget *m_form = nullptr;
 
@@ -222,9 +237,12 @@ private:
     QCheckBox *m_dragCheck = nullptr;
     QComboBox *m_colourBox = nullptr;
     QTableWidget *m_actionList = nullptr;
+    QMenu *m_actionListMenu = nullptr;
+    QAction *m_saveGroupAction = nullptr;
 
     ConnectionDialog m_connectionDialog;
     MessageBox m_messageBox;
+    FileNameDialog m_fileNameDialog;
     bool m_programmaticMove = false;
     bool m_closing = false;
     // Which socket a pending "Postion" read belongs to; a new socket starts a new generation.
