@@ -1,5 +1,5 @@
-// Action group files: what a file may hold, what is refused and with which message, and that a
-// save that fails leaves the file it was to replace untouched.
+// Action group files: what a file may hold, what is refused with which message, and that a save
+// that fails leaves the file it was to replace untouched.
 #include "panel/ActionGroupFile.h"
 
 #include <QTemporaryDir>
@@ -8,7 +8,6 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using Row = ActionGroupFile::Row;
 
@@ -39,69 +38,55 @@ private slots:
     void parse();
     void writeReadsBackExactly();
     void writeRefusesWhatWouldNotReadBack();
-    void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
-    void readRefusesWhatIsNoPlainFile();
+    void readRefusesPipesAndHugeFiles();
 };
 
 void TestActionGroupFile::parse_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("rows");    // rows read when accepted
-    QTest::addColumn<QString>("error");
-    const QString notOurs = "Line 1: not an action group file (the first line must be \"korvane-action-group 1\").";
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("error"); // empty: accepted
     const QString fields = "Line 2: expected 7 fields separated by tabs (six angles and the interval), found %1.";
     const QString notWhole = "Line 2: the angle of servo %1 is not a whole number.";
-    const QString utf8 = "Line 2: the text is not valid UTF-8.";
+    const QString range = "Line 2: the angle of servo %1 is outside 0-%2.";
     const QString control = "Line 2: the interval text holds a control character.";
-    const QByteArray e32 = QString(32, QChar(0xe9)).toUtf8();
-    const QByteArray emoji32 = QString::fromUcs4(QList<char32_t>(32, 0x1F916).constData(), 32).toUtf8();
+    const QString utf8 = "Line 2: the text is not valid UTF-8.";
+    const QByteArray angles = "1\t1\t1\t1\t1\t1\t";
+    const QByteArray e32 = QString(32, QChar(0xe9)).toUtf8(); // 64 bytes, 32 characters
+    const QByteArray robots32 = QString::fromUcs4(QList<char32_t>(32, 0x1F916).constData(), 32).toUtf8();
+    QByteArray many = header;
+    for (int i = 0; i < ActionGroupFile::MaxRows; ++i)
+        many += good + '\n';
 
     QTest::newRow("header only") << QByteArray("korvane-action-group 1") << 0 << "";
     QTest::newRow("blank lines, CRLF, BOM") << "\xEF\xBB\xBF" + header + "\r\n" + good + "\r\n\n" + good + "\n" << 2 << "";
     QTest::newRow("slider ends") << header + "0\t0\t0\t0\t270\t0\t\n180\t180\t180\t180\t0\t180\t-5\n" << 2 << "";
-    QTest::newRow("32 characters") << header + "1\t1\t1\t1\t1\t1\t" + e32 + "\n" + "1\t1\t1\t1\t1\t1\t" + emoji32 << 2 << "";
-    QTest::newRow("empty file") << QByteArray() << 0 << notOurs;
-    QTest::newRow("other text") << QByteArray("hello\n") + good << 0 << notOurs;
-    QTest::newRow("blank after header") << QByteArray("korvane-action-group 1 \n") << 0 << notOurs;
+    QTest::newRow("32 characters") << header + angles + e32 + "\n" + angles + robots32 << 2 << "";
+    QTest::newRow("10000 rows") << many << 10000 << "";
+    QTest::newRow("empty file") << QByteArray() << 0
+                                << "Line 1: not an action group file (the first line must be \"korvane-action-group 1\").";
     QTest::newRow("newer version") << QByteArray("korvane-action-group 2\n") << 0
                                    << "Line 1: version 2 of the format is not supported.";
     QTest::newRow("six fields") << header + "90\t90\t90\t90\t90\t90\n" << 0 << fields.arg(6);
     QTest::newRow("tab in interval") << header + good + "\t5\n" << 0 << fields.arg(8);
-    QTest::newRow("spaces for tabs") << header + "90 90 90 90 90 90 1000\n" << 0 << fields.arg(1);
     QTest::newRow("letters") << header + "90\t9x\t90\t90\t90\t90\t1\n" << 0 << notWhole.arg(2);
-    QTest::newRow("empty angle") << header + "\t90\t90\t90\t90\t90\t1\n" << 0 << notWhole.arg(1);
-    QTest::newRow("plus sign") << header + "+90\t90\t90\t90\t90\t90\t1\n" << 0 << notWhole.arg(1);
     QTest::newRow("blank") << header + "90\t90\t 90\t90\t90\t90\t1\n" << 0 << notWhole.arg(3);
-    QTest::newRow("fraction") << header + "90\t90\t90\t90.5\t90\t90\t1\n" << 0 << notWhole.arg(4);
     QTest::newRow("wide digits") << header + "90\t90\t90\t90\t90\t\xEF\xBC\x99\xEF\xBC\x90\t1\n" << 0 << notWhole.arg(6);
-    QTest::newRow("mark in mid-file") << header + "\xEF\xBB\xBF" + good << 0 << notWhole.arg(1);
-    QTest::newRow("servo 1 181") << header + "181\t90\t90\t90\t90\t90\t1\n" << 0
-                                 << "Line 2: the angle of servo 1 is outside 0-180.";
-    QTest::newRow("servo 5 271") << header + "90\t90\t90\t90\t271\t90\t1\n" << 0
-                                 << "Line 2: the angle of servo 5 is outside 0-270.";
-    QTest::newRow("negative") << header + "90\t-1\t90\t90\t90\t90\t1\n" << 0
-                              << "Line 2: the angle of servo 2 is outside 0-180.";
-    QTest::newRow("past int") << header + "90\t90\t90\t90\t90\t99999999999999\t1\n" << 0
-                              << "Line 2: the angle of servo 6 is outside 0-180.";
-    QTest::newRow("33 characters") << header + "1\t1\t1\t1\t1\t1\t" + e32 + "x" << 0
+    QTest::newRow("servo 1 181") << header + "181\t90\t90\t90\t90\t90\t1\n" << 0 << range.arg(1).arg(180);
+    QTest::newRow("servo 5 271") << header + "90\t90\t90\t90\t271\t90\t1\n" << 0 << range.arg(5).arg(270);
+    QTest::newRow("negative") << header + "90\t-1\t90\t90\t90\t90\t1\n" << 0 << range.arg(2).arg(180);
+    QTest::newRow("past int") << header + "90\t90\t90\t90\t90\t99999999999999\t1\n" << 0 << range.arg(6).arg(180);
+    QTest::newRow("33 characters") << header + angles + e32 + "x" << 0
                                    << "Line 2: the interval text is longer than 32 characters.";
     QTest::newRow("C0 control") << header + good + "\x01" << 0 << control;
-    QTest::newRow("NUL") << header + good + QByteArray(1, '\0') << 0 << control;
-    QTest::newRow("DEL") << header + good + "\x7f" << 0 << control;
     QTest::newRow("C1 control") << header + good + "\xc2\x85" << 0 << control;
     QTest::newRow("invalid byte") << header + good + "\xff" << 0 << utf8;
     QTest::newRow("cut sequence") << header + good + "\xc3" << 0 << utf8;
-    QTest::newRow("overlong") << header + good + "\xc0\xaf" << 0 << utf8;
     QTest::newRow("surrogate") << header + good + "\xed\xa0\x80" << 0 << utf8;
-    QTest::newRow("line numbers count blank lines") << header + good + "\n\n\n" + good + "\t" << 0
-                                                    << "Line 5: expected 7 fields separated by tabs (six angles "
-                                                       "and the interval), found 8.";
-    QByteArray many = header;
-    for (int i = 0; i <= ActionGroupFile::MaxRows; ++i)
-        many += good + '\n';
-    QTest::newRow("10000 rows") << many.left(many.size() - good.size() - 1) << 10000 << "";
-    QTest::newRow("10001 rows") << many << 0 << "Line 10002: more than 10000 rows.";
+    QTest::newRow("line numbers count blank lines")
+        << header + good + "\n\n\n" + good + "\t" << 0 << QString(fields).replace("Line 2", "Line 5").arg(8);
+    QTest::newRow("10001 rows") << many + good << 0 << "Line 10002: more than 10000 rows.";
     QTest::newRow("over 1 MB") << header + QByteArray(ActionGroupFile::MaxBytes, '\n') << 0
                                << "The file is larger than 1 MB.";
 }
@@ -120,20 +105,17 @@ void TestActionGroupFile::writeReadsBackExactly()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("group.kvg");
-    const QList<Row> rows{row("1000"), row("", 270), row(QString::fromUtf8("1 s 🤖"), 0), row("abc")};
+    const QList<Row> rows{row("1000"), row("", 270), row(QString::fromUtf8("1 s 🤖"), 0)};
     QCOMPARE(ActionGroupFile::Write(path, rows), QString());
     QCOMPARE(contents(path), header + "90\t45\t0\t180\t110\t180\t1000\n90\t45\t0\t180\t270\t180\t\n"
-                                      "90\t45\t0\t180\t0\t180\t1 s \xF0\x9F\xA4\x96\n90\t45\t0\t180\t110\t180\tabc\n");
-    const ActionGroupFile::ReadResult read = ActionGroupFile::Read(path);
-    QCOMPARE(read.error, QString());
-    QCOMPARE(read.rows, rows);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"group.kvg"}); // no temporary left
+                                      "90\t45\t0\t180\t0\t180\t1 s \xF0\x9F\xA4\x96\n");
+    QCOMPARE(ActionGroupFile::Read(path).rows, rows);
 }
 
 void TestActionGroupFile::writeRefusesWhatWouldNotReadBack()
 {
-    // A row the list can hold (an angle reported past the slider's end, a long or pasted interval)
-    // must not produce a file that cannot be opened again.
+    // The list can hold what a file may not (an angle reported past a slider's end, a pasted tab):
+    // such a group is refused rather than saved as a file that cannot be opened again.
     QTemporaryDir dir;
     const QString path = dir.filePath("group.kvg");
     QCOMPARE(ActionGroupFile::Write(path, {row("1"), row("1", 300)}), "Row 1: the angle of servo 5 is outside 0-270.");
@@ -143,54 +125,33 @@ void TestActionGroupFile::writeRefusesWhatWouldNotReadBack()
     QVERIFY(!QFile::exists(path));
 }
 
-void TestActionGroupFile::failedSaveKeepsTheOldFile_data()
-{
-    QTest::addColumn<bool>("readOnlyFolder"); // else the disk is full
-    QTest::newRow("disk full") << false;
-    QTest::newRow("read-only folder") << true;
-}
-
 void TestActionGroupFile::failedSaveKeepsTheOldFile()
 {
-    QFETCH(bool, readOnlyFolder);
     QTemporaryDir dir;
     const QString path = dir.filePath("group.kvg");
     QCOMPARE(ActionGroupFile::Write(path, {row("1000")}), QString());
     const QByteArray before = contents(path);
-    const QList<Row> big(5000, row("a long interval text, as typed"));
-    QString error;
-    if (readOnlyFolder) {
-        if (::geteuid() == 0)
-            QSKIP("permissions do not bind the superuser");
-        ::chmod(QFile::encodeName(dir.path()).constData(), 0500);
-        error = ActionGroupFile::Write(path, big);
-        ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
-    } else {
-        // A file-size limit fails the write part-way, as a full disk does.
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 4096;
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        error = ActionGroupFile::Write(path, big);
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
-    }
-    QVERIFY(!error.isEmpty());
+    // A file-size limit stops the write part-way, as a full disk does.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const QString error = ActionGroupFile::Write(path, QList<Row>(5000, row("as long as an interval gets")));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    QCOMPARE(error, "File too large.");
     QCOMPARE(contents(path), before);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"group.kvg"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"group.kvg"}); // no temporary left
 }
 
-void TestActionGroupFile::readRefusesWhatIsNoPlainFile()
+void TestActionGroupFile::readRefusesPipesAndHugeFiles()
 {
     QTemporaryDir dir;
     const QString fifo = dir.filePath("pipe.kvg");
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    QCOMPARE(ActionGroupFile::Read(fifo).error, "Not a regular file."); // and does not wait for a writer
-    QCOMPARE(ActionGroupFile::Read(dir.path()).error, "Not a regular file.");
-    QVERIFY(!ActionGroupFile::Read(dir.filePath("missing.kvg")).error.isEmpty());
-    // Measured before it is read: a huge file is not loaded.
+    QCOMPARE(ActionGroupFile::Read(fifo).error, "Not a regular file."); // without waiting for a writer
     QFile huge(dir.filePath("huge.kvg"));
     QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(ActionGroupFile::MaxBytes + 1));
     QCOMPARE(ActionGroupFile::Read(huge.fileName()).error, "The file is larger than 1 MB.");
