@@ -1,14 +1,11 @@
 #include "link/PrivateProfile.h"
 
-#include <cerrno>
+#include "link/AtomicFile.h"
+
 #include <climits>
-#include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -115,36 +112,7 @@ bool writeAtomically(const std::string &path, const std::vector<std::string> &li
         text += line;
         text += '\n';
     }
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    const char *p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
-        ::fchmod(fd, st.st_mode & 07777);
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return AtomicFile::Write(path, text).empty();
 }
 
 } // namespace

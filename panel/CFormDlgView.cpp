@@ -11,6 +11,7 @@
 #include "panel/CDengluDlg.h"
 #include "panel/DialogFont.h"
 #include "panel/DialogUnits.h"
+#include "panel/ActionGroupFile.h"
 #include "panel/PanelGroupBox.h"
 #include "panel/PanelKeyTable.h"
 #include "panel/PanelLook.h"
@@ -20,14 +21,20 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSettings>
+#include <QShortcut>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -40,6 +47,8 @@ const QString CFormDlgView::SocketErrorText = QStringLiteral("SOCKET_ERROR");
 const QString CFormDlgView::EmptyActionGroupText =
     QStringLiteral("Action group has no action yet, please add action group first!");
 const QString CFormDlgView::NothingSelectedText = QStringLiteral("Please select at least one option");
+const QString CFormDlgView::ActionGroupFilter = QStringLiteral("Action groups (*.kvg)");
+const QString CFormDlgView::ActionGroupFolderKey = QStringLiteral("ActionGroups/LastFolder");
 
 namespace {
 
@@ -129,6 +138,7 @@ CFormDlgView::CFormDlgView(QWidget *parent, ArmLink *link, ArmPoseModel *pose)
     connect(&m_positionReadTimer, &QTimer::timeout, this, &CFormDlgView::readPositionReply);
 
     m_connectionDialog = &CFormDlgView::runConnectionDialog;
+    m_fileNameDialog = &CFormDlgView::runFileNameDialog;
     m_messageBox = [this](const QString &text, const QString &title, QMessageBox::Icon icon) {
         QMessageBox box(icon, title, text, QMessageBox::Ok, this);
         box.exec();
@@ -293,6 +303,37 @@ void CFormDlgView::setUpActionList()
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setSortingEnabled(false);
     list->setWordWrap(false);
+    setUpActionListMenu();
+}
+
+void CFormDlgView::setUpActionListMenu()
+{
+    // A pop-up window of its own, so the panel's key translation never sees its keys.
+    m_actionListMenu = new QMenu(m_actionList);
+    m_actionListMenu->setObjectName(QStringLiteral("actionGroupMenu"));
+    m_actionListMenu->setFont(m_form->font());
+    PanelLook::ApplyMenuLook(m_actionListMenu);
+    m_saveGroupAction = m_actionListMenu->addAction(QStringLiteral("Save action group..."), this,
+                                                    &CFormDlgView::OnSaveActionGroup);
+    m_actionListMenu->addAction(QStringLiteral("Open action group..."), this, &CFormDlgView::OnOpenActionGroup);
+
+    m_actionList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_actionList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { showActionListMenu(m_actionList->viewport()->mapToGlobal(pos)); });
+    // From the keyboard the menu opens at the current row. Neither key is turned into a menu
+    // request by every platform, so both are taken here, only while the list has the focus.
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+        new QShortcut(keys, m_actionList, this, [this] {
+            const QRect row = m_actionList->visualRect(m_actionList->currentIndex());
+            showActionListMenu(m_actionList->viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint()));
+        }, Qt::WidgetShortcut);
+    }
+}
+
+void CFormDlgView::showActionListMenu(const QPoint &globalPos)
+{
+    m_saveGroupAction->setEnabled(m_actionList->rowCount() > 0);
+    m_actionListMenu->popup(globalPos);
 }
 
 void CFormDlgView::connectHandlers()
@@ -736,6 +777,70 @@ void CFormDlgView::OnTimer(int id)
     ++m_playPosition;
 }
 
+QString CFormDlgView::chooseActionGroupFile(bool forSaving)
+{
+    QSettings settings;
+    const QString folder = settings.value(ActionGroupFolderKey, QDir::homePath()).toString();
+    const QString path = m_fileNameDialog ? m_fileNameDialog(this, forSaving, folder) : QString();
+    if (!path.isEmpty())
+        settings.setValue(ActionGroupFolderKey, QFileInfo(path).absolutePath());
+    return path;
+}
+
+void CFormDlgView::OnSaveActionGroup()
+{
+    if (m_actionList->rowCount() == 0) {
+        message(EmptyActionGroupText, ApplicationTitle, QMessageBox::Information);
+        return;
+    }
+    const QString path = chooseActionGroupFile(true);
+    if (path.isEmpty())
+        return;
+    QList<ActionGroupFile::Row> rows;
+    for (int row = 0; row < m_actionList->rowCount(); ++row) {
+        auto cell = [this, row](int column) {
+            const QTableWidgetItem *item = m_actionList->item(row, column);
+            return item ? item->text() : QString();
+        };
+        ActionGroupFile::Row entry;
+        for (int k = 1; k <= 6; ++k)
+            entry.angles[static_cast<size_t>(k - 1)] = cell(k);
+        entry.interval = cell(7);
+        rows.append(entry);
+    }
+    if (const QString error = ActionGroupFile::Write(path, rows); !error.isEmpty())
+        message(QStringLiteral("The action group could not be saved to %1.\n\n%2").arg(QDir::toNativeSeparators(path), error));
+}
+
+void CFormDlgView::OnOpenActionGroup()
+{
+    const QString path = chooseActionGroupFile(false);
+    if (path.isEmpty())
+        return;
+    const ActionGroupFile::ReadResult read = ActionGroupFile::Read(path);
+    if (!read.error.isEmpty()) {
+        message(QStringLiteral("The action group in %1 could not be opened.\n\n%2").arg(QDir::toNativeSeparators(path), read.error));
+        return;
+    }
+    // Playback ends first. The arm stays where it is: opening a file is no command to the arm.
+    m_playbackTimer.stop();
+    if (m_looping) {
+        m_looping = false;
+        setCaption(m_loopButton, QStringLiteral("Loop"));
+    }
+    m_actionList->setRowCount(0);
+    m_actionList->setRowCount(static_cast<int>(read.rows.size()));
+    for (int row = 0; row < m_actionList->rowCount(); ++row) {
+        const ActionGroupFile::Row &entry = read.rows[row];
+        m_actionList->setItem(row, 0, new QTableWidgetItem(QString::number(row)));
+        for (int k = 1; k <= 6; ++k)
+            m_actionList->setItem(row, k, new QTableWidgetItem(entry.angles[static_cast<size_t>(k - 1)]));
+        m_actionList->setItem(row, 7, new QTableWidgetItem(entry.interval));
+    }
+    m_actionCount = m_actionList->rowCount();
+    m_playPosition = 0;
+}
+
 void CFormDlgView::OnAction(int number)
 {
     if (PanelId::ActionButton(number) != 0)
@@ -878,6 +983,18 @@ QIcon CFormDlgView::connectionIcon(int number)
     painter.drawEllipse(QRectF(2, 2, 28, 28));
     painter.end();
     return QIcon(pixmap);
+}
+
+QString CFormDlgView::runFileNameDialog(QWidget *parent, bool forSaving, const QString &folder)
+{
+    QFileDialog dialog(parent, forSaving ? QStringLiteral("Save action group") : QStringLiteral("Open action group"),
+                       folder, ActionGroupFilter);
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("kvg"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 std::optional<CFormDlgView::ConnectionChoice> CFormDlgView::runConnectionDialog(QWidget *parent)

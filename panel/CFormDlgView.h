@@ -21,6 +21,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QAction;
+class QMenu;
 class QPushButton;
 class QTableWidget;
 
@@ -45,6 +47,8 @@ public:
     static const QString SocketErrorText;          // "SOCKET_ERROR"
     static const QString EmptyActionGroupText;
     static const QString NothingSelectedText;
+    static const QString ActionGroupFilter;        // "Action groups (*.kvg)"
+    static const QString ActionGroupFolderKey;     // the program's settings: last folder used
 
     // What the connection dialog hands back after its Connect button.
     struct ConnectionChoice
@@ -61,6 +65,9 @@ public:
     using ConnectionDialog = std::function<std::optional<ConnectionChoice>(QWidget *parent)>;
     // Shows one message box and returns when it is closed.
     using MessageBox = std::function<void(const QString &text, const QString &title, QMessageBox::Icon icon)>;
+    // Asks for the file to save an action group to (forSaving) or to open one from, starting in
+    // folder; empty when cancelled.
+    using FileNameDialog = std::function<QString(QWidget *parent, bool forSaving, const QString &folder)>;
 
     // link and pose are the program's (the document's); without them the panel makes its own.
     explicit CFormDlgView(QWidget *parent = nullptr, ArmLink *link = nullptr, ArmPoseModel *pose = nullptr);
@@ -110,10 +117,14 @@ public:
     void OnFaceTracking();
     void OnColorInteraction();
     void OnStartTracking();
+    // The action list's menu: the group to a file and back.
+    void OnSaveActionGroup();
+    void OnOpenActionGroup();
 
     // Hooks; the defaults show the real dialog and real message boxes.
     void setConnectionDialog(ConnectionDialog dialog) { m_connectionDialog = std::move(dialog); }
     void setMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+    void setFileNameDialog(FileNameDialog dialog) { m_fileNameDialog = std::move(dialog); }
 
     QWidget *control(int id) const;
     QWidget *form() const { return m_form; }
@@ -144,6 +155,9 @@ protected:
 private:
     void createControls();
     void setUpActionList();
+    void setUpActionListMenu();
+    void showActionListMenu(const QPoint &globalPos);
+    QString chooseActionGroupFile(bool forSaving);
     void connectHandlers();
     void skinSliders();
     void onSliderNotification(int servo);
@@ -157,6 +171,7 @@ private:
     static void setCaption(QAbstractButton *button, const QString &text);
     static QIcon connectionIcon(int number);
     static std::optional<ConnectionChoice> runConnectionDialog(QWidget *parent);
+    static QString runFileNameDialog(QWidget *parent, bool forSaving, const QString &folder);
 
     QWidget *m_form = nullptr;
 
@@ -206,9 +221,12 @@ private:
     QCheckBox *m_dragCheck = nullptr;
     QComboBox *m_colourBox = nullptr;
     QTableWidget *m_actionList = nullptr;
+    QMenu *m_actionListMenu = nullptr;
+    QAction *m_saveGroupAction = nullptr;
 
     ConnectionDialog m_connectionDialog;
     MessageBox m_messageBox;
+    FileNameDialog m_fileNameDialog;
     bool m_programmaticMove = false;
     // Which link a pending "Postion" read belongs to.
     unsigned m_positionReadGeneration = 0;

@@ -94,6 +94,24 @@ void ApplyColours(QWidget *child, int controlId)
     child->setPalette(palette);
 }
 
+void ApplyMenuLook(QWidget *menu)
+{
+    const QColor text = ColourFromWord(CaptionWord);
+    const QColor ground = ColourFromWord(GroundWord);
+    const QColor dim = ColourFromWord(GroupTitleWord);
+    QPalette palette = menu->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const QColor &foreground = group == QPalette::Disabled ? dim : text;
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, foreground);
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            palette.setColor(group, role, ground);
+        palette.setColor(group, QPalette::Highlight, text);
+        palette.setColor(group, QPalette::HighlightedText, ground);
+    }
+    menu->setPalette(palette);
+}
+
 QFont ConnectFont()
 {
     QFont font;

@@ -45,6 +45,10 @@ void ApplyColours(QWidget *child, int controlId);
 // The panel's own ground, for the form and the area around it.
 void ApplyGround(QWidget *widget);
 
+// The panel's pop-up menus: caption text on the panel's ground, the highlighted entry the other
+// way round, unavailable entries in the group titles' dimmer colour.
+void ApplyMenuLook(QWidget *menu);
+
 // 黑体 at 18 pixels, or the closest CJK face installed here when it is missing.
 QFont ConnectFont();
 

@@ -1,7 +1,9 @@
 // The panel on its own, without a connection: controls, field exchange, keyboard, joint angles,
 // replies and the action list. Frames on the wire are covered by tst_panellink.
 #include "panel/DialogUnits.h"
+#include "panel/ActionGroupFile.h"
 #include "panel/CFormDlgView.h"
+#include "panel/PanelLook.h"
 #include "panel/PanelTemplate.h"
 #include "sim/ArmPoseModel.h"
 
@@ -12,9 +14,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSettings>
 #include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -25,6 +31,7 @@ class TestFormDlgView : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -57,6 +64,9 @@ private slots:
     void emptyGroupRefusesPlayback();
     void playbackOddTimes();
     void disconnectedSendsNothingButStillMoves();
+    void actionGroupMenu_data();
+    void actionGroupMenu();
+    void openReplacesTheGroupOrNothing();
 
 private:
     QString label(int servo) const;
@@ -68,6 +78,12 @@ private:
     QStringList m_messages;
     QStringList m_titles;
 };
+
+void TestFormDlgView::initTestCase()
+{
+    // The last folder of action group files goes to the program's settings: keep them private.
+    QStandardPaths::setTestModeEnabled(true);
+}
 
 void TestFormDlgView::init()
 {
@@ -684,6 +700,104 @@ void TestFormDlgView::disconnectedSendsNothingButStillMoves()
     QCOMPARE(m_panel->pose()->pose().joint4, 30.0f);
     QVERIFY(!m_panel->positionReadTimer().isActive());
     QVERIFY(m_messages.isEmpty());
+}
+
+void TestFormDlgView::actionGroupMenu_data()
+{
+    QTest::addColumn<int>("key"); // 0: the mouse's right button
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("right click") << 0 << int(Qt::NoModifier);
+    QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("shift+f10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+}
+
+void TestFormDlgView::actionGroupMenu()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    m_panel->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
+    auto *menu = list->findChild<QMenu *>(QStringLiteral("actionGroupMenu"));
+    auto request = [&](QWidget *target) {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(9, 9), list->viewport()->mapToGlobal(QPoint(9, 9)));
+        if (key == 0)
+            QApplication::sendEvent(list->viewport(), &click);
+        target->setFocus();
+        if (key != 0)
+            QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        const bool shown = menu->isVisible();
+        menu->close();
+        return shown;
+    };
+    // The panel's keys pass the list by: these two reach it.
+    QVERIFY(request(list));
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Save action group..."));
+    QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Open action group..."));
+    QVERIFY(!menu->actions()[0]->isEnabled()); // nothing recorded yet
+    QCOMPARE(menu->palette().color(QPalette::Window), PanelLook::ColourFromWord(PanelLook::GroundWord));
+    QCOMPARE(menu->palette().color(QPalette::WindowText), PanelLook::ColourFromWord(PanelLook::CaptionWord));
+    button(PanelId::Add)->click();
+    QVERIFY(request(list));
+    QVERIFY(menu->actions()[0]->isEnabled());
+    // Elsewhere in the panel the keys open nothing.
+    if (key != 0) {
+        QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+        QVERIFY(!request(m_panel->control(PanelId::IntervalEdit)));
+    }
+}
+
+void TestFormDlgView::openReplacesTheGroupOrNothing()
+{
+    QTemporaryDir dir;
+    QSettings().remove(CFormDlgView::ActionGroupFolderKey);
+    QString answer;
+    QStringList folders;
+    m_panel->setFileNameDialog([&answer, &folders](QWidget *, bool, const QString &folder) {
+        folders << folder;
+        return answer;
+    });
+    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
+    const QList<QAction *> menu = list->findChild<QMenu *>(QStringLiteral("actionGroupMenu"))->actions();
+    button(PanelId::Add)->click();
+    button(PanelId::Add)->click();
+    button(PanelId::Loop)->click();
+    m_panel->OnTimer(PanelId::PlaybackTimer);
+
+    // A file refused on its third line changes nothing, not even the running loop.
+    answer = dir.filePath("bad.kvg");
+    QFile bad(answer);
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("korvane-action-group 1\n1\t2\t3\t4\t5\t6\t7\n1\t2\n"));
+    bad.close();
+    menu[1]->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages[0].endsWith("Line 3: expected 7 fields separated by tabs (six angles and the interval), found 2."));
+    QCOMPARE(list->rowCount(), 2);
+    QVERIFY(m_panel->isLooping() && m_panel->playbackTimer().isActive() && m_panel->playPosition() == 1);
+
+    // A good file replaces the group and ends the loop, leaving the arm where it is.
+    answer = dir.filePath("good.kvg");
+    QCOMPARE(ActionGroupFile::Write(answer, QList<ActionGroupFile::Row>(3, {{"1", "2", "3", "4", "5", "6"}, "7"})), QString());
+    menu[1]->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!m_panel->isLooping() && !m_panel->playbackTimer().isActive() && m_panel->playPosition() == 0);
+    QCOMPARE(button(PanelId::Loop)->text(), QStringLiteral("Loop"));
+    QCOMPARE(m_panel->actionCount(), 3);
+    QCOMPARE(list->item(2, 0)->text(), QStringLiteral("2"));
+    QCOMPARE(label(5), QStringLiteral("110")); // as row 0 left it: no middle pose
+
+    // A save that fails says why; a cancelled dialog does nothing.
+    answer = dir.filePath("gone/group.kvg");
+    menu[0]->trigger();
+    QCOMPARE(m_messages.size(), 2);
+    QVERIFY(m_messages[1].endsWith("No such file or directory."));
+    answer.clear();
+    menu[1]->trigger();
+    QCOMPARE(m_messages.size(), 2);
+    QCOMPARE(m_panel->actionCount(), 3);
+    // Each dialog starts in the folder of the file chosen last.
+    QCOMPARE(folders, (QStringList{QDir::homePath(), dir.path(), dir.path(), dir.filePath("gone")}));
 }
 
 QTEST_MAIN(TestFormDlgView)

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -84,6 +86,7 @@ class TestPanelLink : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -101,6 +104,7 @@ private slots:
     void setJointFromViewSends_data();
     void setJointFromViewSends();
     void playbackFrames();
+    void actionGroupRoundTrip();
     void servoSetupLightAndGames();
     void setMedianAfterABadIdNumber();
     void positionOnTime();
@@ -128,6 +132,12 @@ private:
     CFormDlgView::ConnectionChoice m_choice;
     QStringList m_messages;
 };
+
+void TestPanelLink::initTestCase()
+{
+    // Saving an action group remembers its folder in the program's settings: keep them private.
+    QStandardPaths::setTestModeEnabled(true);
+}
 
 void TestPanelLink::init()
 {
@@ -382,6 +392,43 @@ void TestPanelLink::playbackFrames()
     QCOMPARE(m_server->frames(), (QStringList{q(AllServos({90, 90, 90, 90, 110, 180}, 500)),
                                               q(AllServos({90, 45, 90, 90, 110, 180}, 2000)),
                                               q(AllServos({90, 90, 90, 90, 110, 180}, 500)), "$070007#"}));
+}
+
+void TestPanelLink::actionGroupRoundTrip()
+{
+    connectNetwork(m_server->port());
+    auto *interval = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit));
+    // Poses recorded as an operator does it; the last time is no number and plays as 0.
+    const QList<QPair<int, QString>> poses{{30, "700"}, {150, "1500"}, {0, "soon"}, {180, "40"}};
+    for (const auto &[angle, time] : poses) {
+        slider(1)->setSliderPosition(angle);
+        slider(5)->setSliderPosition(270 - angle);
+        interval->setText(time);
+        button(PanelId::Add)->click();
+    }
+    framesUpToMarker();
+    // One Single run: each tick's frame and the wait the timer was given before it.
+    auto play = [this] {
+        QStringList seen;
+        button(PanelId::Single)->click();
+        for (const QTimer &timer = m_panel->playbackTimer(); timer.isActive(); m_panel->OnTimer(PanelId::PlaybackTimer))
+            seen << QString::number(timer.interval());
+        return seen + framesUpToMarker();
+    };
+    const QStringList recorded = play();
+    QCOMPARE(recorded.mid(0, 6), (QStringList{"1000", "700", "1500", "0", "40", q(AllServos({30, 90, 90, 90, 240, 180}, 700))}));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lesson.kvg");
+    m_panel->setFileNameDialog([&path](QWidget *, bool, const QString &) { return path; });
+    m_panel->OnSaveActionGroup();
+    button(PanelId::Clear)->click();
+    slider(1)->setSliderPosition(90);
+    m_panel->OnOpenActionGroup();
+    QCOMPARE(m_panel->actionCount(), 4);
+    framesUpToMarker();
+    QCOMPARE(play(), recorded);
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestPanelLink::servoSetupLightAndGames()
