@@ -1,5 +1,6 @@
 #include "app/CMyKorvaneDoc.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -30,7 +31,8 @@ bool CMyKorvaneDoc::OnNewDocument()
 bool CMyKorvaneDoc::OnOpenDocument(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists())
+    // Nothing is read, but the file must be there and readable, as for any document.
+    if (QFile file(path); !info.isFile() || !file.open(QIODevice::ReadOnly))
         return false;
     m_path = info.absoluteFilePath();
     setTitle(info.fileName());

@@ -157,6 +157,7 @@ private:
     void setUpActionList();
     void connectHandlers();
     void skinSliders();
+    void describeValues();
     void onSliderNotification(int servo);
     void showConnected(bool connected, const QString &caption);
     void readPositionReply();
