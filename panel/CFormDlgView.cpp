@@ -23,7 +23,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCompleter>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -254,8 +253,9 @@ void CFormDlgView::createControls()
     std::sort(colours.begin(), colours.end(),
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     m_colourBox->addItems(colours);
-    // A typed name stays as typed ("red" is not "Red"): Return must not complete it to an item.
-    m_colourBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    // A typed name stays as typed ("red" is not "Red"): no completion, and Return matches items
+    // with their case, as the platform's combo box does.
+    m_colourBox->setCompleter(nullptr);
 
     // The whole client area is the panel's ground, also around the form when the pane is larger.
     PanelLook::ApplyGround(m_form);
@@ -307,8 +307,12 @@ void CFormDlgView::connectHandlers()
     onClick(PanelId::Stop, &CFormDlgView::OnStop);
     onClick(PanelId::Update, &CFormDlgView::OnUpdate);
     onClick(PanelId::Postion, &CFormDlgView::OnPostion);
-    // Toggled rather than clicked, so a tick set by assistive technology is read as well.
-    connect(m_dragCheck, &QCheckBox::toggled, this, &CFormDlgView::OnDragToRefresh);
+    // Toggled rather than clicked, so a tick set by assistive technology is read as well; writing
+    // the field into the box (which already agrees with it) reads nothing back.
+    connect(m_dragCheck, &QCheckBox::toggled, this, [this](bool checked) {
+        if ((checked ? 1 : 0) != m_dragToRefresh)
+            OnDragToRefresh();
+    });
     onClick(PanelId::Add, &CFormDlgView::OnAdd);
     onClick(PanelId::Delete, &CFormDlgView::OnDelete);
     onClick(PanelId::Clear, &CFormDlgView::OnClear);
