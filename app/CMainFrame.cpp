@@ -31,10 +31,12 @@ constexpr int ViewWidth = 926;
 constexpr int VideoHeight = 640;
 constexpr int PanelHeight = 467;
 
-QLabel *indicatorPane(QStatusBar *bar, int id, const QString &widthTemplate)
+QLabel *indicatorPane(QStatusBar *bar, int id, const QString &widthTemplate, const QString &meaning)
 {
     auto *label = new QLabel(bar);
     label->setObjectName(QString::number(id));
+    // Assistive tools read the pane's text; the description says what it shows.
+    label->setAccessibleDescription(meaning);
     label->setAlignment(Qt::AlignCenter);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
@@ -74,6 +76,7 @@ CMainFrame::CMainFrame(CMyKorvaneDoc *document, const PaneFactory &panes, QWidge
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (QWidget *pane = paneOf(now))
             m_activePane = pane;
+        updatePrintCommands();
     });
 }
 
@@ -205,11 +208,14 @@ void CMainFrame::createStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QString::number(ID_VIEW_STATUS_BAR));
-    m_headingPane = indicatorPane(bar, ID_INDICATOR_HEADING, QStringLiteral(" 000度"));
-    m_timePane = indicatorPane(bar, ID_INDICATOR_TIME, QStringLiteral("0000-00-00 00:00:00"));
-    m_capsPane = indicatorPane(bar, ID_INDICATOR_CAPS, QStringLiteral("CAPS"));
-    m_numPane = indicatorPane(bar, ID_INDICATOR_NUM, QStringLiteral("NUM"));
-    m_scrollPane = indicatorPane(bar, ID_INDICATOR_SCRL, QStringLiteral("滚动"));
+    m_headingPane = indicatorPane(bar, ID_INDICATOR_HEADING, QStringLiteral(" 000度"), QStringLiteral("Heading"));
+    m_timePane = indicatorPane(bar, ID_INDICATOR_TIME, QStringLiteral("0000-00-00 00:00:00"), QStringLiteral("Date and time"));
+    m_capsPane = indicatorPane(bar, ID_INDICATOR_CAPS, QStringLiteral("CAPS"), QStringLiteral("Caps Lock"));
+    m_numPane = indicatorPane(bar, ID_INDICATOR_NUM, QStringLiteral("NUM"), QStringLiteral("Num Lock"));
+    m_scrollPane = indicatorPane(bar, ID_INDICATOR_SCRL, QStringLiteral("滚动"), QStringLiteral("Scroll Lock"));
+    // Until the first clock tick the two value panes show their initial texts.
+    m_headingPane->setText(QStringLiteral(" 000度"));
+    m_timePane->setText(QStringLiteral("0000-00-00 00:00:00"));
     bar->showMessage(QStringLiteral("Ready"));
     connect(bar, &QStatusBar::messageChanged, this, [bar](const QString &text) {
         if (text.isEmpty())
@@ -257,6 +263,7 @@ void CMainFrame::createPanes(const PaneFactory &panes)
         menuBar()->insertMenu(helpMenu, menu);
 
     m_activePane = viewPane;
+    updatePrintCommands();
 }
 
 QWidget *CMainFrame::view() const
@@ -279,6 +286,7 @@ void CMainFrame::setActivePane(QWidget *pane)
     if (pane != view() && pane != videoPane() && pane != panel())
         return;
     m_activePane = pane;
+    updatePrintCommands();
     QWidget *target = pane;
     if (pane->focusPolicy() == Qt::NoFocus) {
         // A pane that takes no focus itself hands it to its first control that does.
@@ -424,8 +432,18 @@ void paintPicture(QPrinter *printer, const QImage &picture)
 
 } // namespace
 
+void CMainFrame::updatePrintCommands()
+{
+    // Printing is the 3D view's command: offered only while it is the active pane.
+    const bool viewActive = m_activePane && m_activePane == view();
+    action(ID_FILE_PRINT)->setEnabled(viewActive);
+    action(ID_FILE_PRINT_PREVIEW)->setEnabled(viewActive);
+}
+
 void CMainFrame::OnFilePrint()
 {
+    if (m_activePane != view())
+        return;
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>();
     QPrintDialog dialog(m_printer.get(), this);
@@ -435,6 +453,8 @@ void CMainFrame::OnFilePrint()
 
 void CMainFrame::OnFilePrintPreview()
 {
+    if (m_activePane != view())
+        return;
     if (!m_printer)
         m_printer = std::make_unique<QPrinter>();
     const QImage picture = viewPicture();
@@ -544,6 +564,17 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
         if (widget && widget->window() == this) {
             if (QWidget *pane = paneOf(widget))
                 m_activePane = pane;
+            updatePrintCommands();
+        }
+    }
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType()) {
+        // A lock key shows in its pane at once, not at the next tick.
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_CapsLock: case Qt::Key_NumLock: case Qt::Key_ScrollLock:
+            updateLockIndicators();
+            break;
+        default:
+            break;
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -111,6 +111,7 @@ private:
     void updateRecentFiles();
     void OnClock();
     void updateLockIndicators();
+    void updatePrintCommands();
     void runCommand(int command);
     QWidget *paneOf(QWidget *widget) const;
     QImage viewPicture() const;

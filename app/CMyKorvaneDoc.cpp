@@ -3,6 +3,7 @@
 #include "link/ArmLink.h"
 #include "sim/ArmPoseModel.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -35,7 +36,8 @@ bool CMyKorvaneDoc::OnNewDocument()
 bool CMyKorvaneDoc::OnOpenDocument(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists())
+    // Nothing is read, but the file must be there and readable, as for any document.
+    if (QFile file(path); !info.isFile() || !file.open(QIODevice::ReadOnly))
         return false;
     m_path = info.absoluteFilePath();
     setTitle(info.fileName());

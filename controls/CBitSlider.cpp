@@ -78,13 +78,13 @@ QStyle *geometryStyle()
 } // namespace
 
 CBitSlider::CBitSlider(QWidget *parent)
-    : QSlider(Qt::Horizontal, parent)
+    : TrackBar(Qt::Horizontal, parent)
 {
     init();
 }
 
 CBitSlider::CBitSlider(Qt::Orientation orientation, QWidget *parent)
-    : QSlider(orientation, parent)
+    : TrackBar(orientation, parent)
 {
     init();
 }
@@ -347,8 +347,9 @@ void CBitSlider::paintEvent(QPaintEvent *)
 void CBitSlider::mousePressEvent(QMouseEvent *event)
 {
     hideTip();
-    if (event->button() != Qt::LeftButton || maximum() == minimum()) {
-        QSlider::mousePressEvent(event);
+    // Only the left button acts, and only alone (TrackBar refuses the rest).
+    if (event->button() != Qt::LeftButton || event->buttons() != Qt::LeftButton || maximum() == minimum()) {
+        TrackBar::mousePressEvent(event);
         return;
     }
     setValue(PositionForClick(event->position().toPoint()));
@@ -364,7 +365,7 @@ void CBitSlider::mousePressEvent(QMouseEvent *event)
     QMouseEvent press(event->type(), at, event->scenePosition(), event->globalPosition(),
                       event->button(), event->buttons(), event->modifiers(),
                       event->pointingDevice());
-    QSlider::mousePressEvent(&press);
+    TrackBar::mousePressEvent(&press);
     event->setAccepted(press.isAccepted());
     setFocus(Qt::MouseFocusReason);
 }
@@ -373,7 +374,7 @@ void CBitSlider::mouseReleaseEvent(QMouseEvent *event)
 {
     update();
     UpdateTip();
-    QSlider::mouseReleaseEvent(event);
+    TrackBar::mouseReleaseEvent(event);
     // After a drag the tip comes back with the new value.
     if (rect().contains(event->position().toPoint()))
         armTip(event->globalPosition());
@@ -382,27 +383,20 @@ void CBitSlider::mouseReleaseEvent(QMouseEvent *event)
 void CBitSlider::mouseMoveEvent(QMouseEvent *event)
 {
     UpdateTip();
-    QSlider::mouseMoveEvent(event);
+    TrackBar::mouseMoveEvent(event);
     if (event->buttons() == Qt::NoButton)
         armTip(event->globalPosition());
 }
 
-void CBitSlider::wheelEvent(QWheelEvent *event)
-{
-    QSlider::wheelEvent(event);
-    // Also at either end, so that a scrolling parent does not take the wheel over.
-    event->accept();
-}
-
 void CBitSlider::resizeEvent(QResizeEvent *event)
 {
-    QSlider::resizeEvent(event);
+    TrackBar::resizeEvent(event);
     placeThumb();
 }
 
 void CBitSlider::sliderChange(SliderChange change)
 {
-    QSlider::sliderChange(change);
+    TrackBar::sliderChange(change);
     placeThumb();
     UpdateTip();
 }
@@ -428,7 +422,7 @@ bool CBitSlider::event(QEvent *event)
     default:
         break;
     }
-    return QSlider::event(event);
+    return TrackBar::event(event);
 }
 
 bool CBitSlider::eventFilter(QObject *watched, QEvent *event)
@@ -442,5 +436,5 @@ bool CBitSlider::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return QSlider::eventFilter(watched, event);
+    return TrackBar::eventFilter(watched, event);
 }

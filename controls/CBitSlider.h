@@ -3,8 +3,9 @@
 #include <QCursor>
 #include <QPoint>
 #include <QPointer>
-#include <QSlider>
 #include <QTimer>
+
+#include "controls/TrackBar.h"
 
 #include <memory>
 #include <optional>
@@ -14,9 +15,9 @@ class CBitWnd;
 
 // A slider whose face is drawn from bitmaps: the track left of the thumb from the "filled"
 // image, the track right of it from the "empty" image, and the thumb is a CBitWnd showing a
-// three-frame strip. Values, keyboard, wheel and dragging stay QSlider's; this adds the look,
-// jump-to-click, a cursor for slider and thumb and a tooltip with the current value.
-class CBitSlider : public QSlider
+// three-frame strip. Values, keyboard, wheel, dragging and notifications are the TrackBar's;
+// this adds the look, jump-to-click, a cursor for slider and thumb and a tooltip with the value.
+class CBitSlider : public TrackBar
 {
     Q_OBJECT
 
@@ -71,7 +72,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void sliderChange(SliderChange change) override;
 

@@ -1,18 +1,20 @@
 #include "panel/CDialogColorPlay.h"
 
 #include "controls/CButtonEx.h"
+#include "controls/TrackBar.h"
 #include "link/CommandFrames.h"
 #include "panel/DialogFont.h"
 #include "panel/DialogUnits.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSlider>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -62,7 +64,18 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
     auto *modeGroup = new QButtonGroup(this);
     modeGroup->addButton(m_areaMode, 0);
     modeGroup->addButton(m_colorMode, 1);
-    connect(m_colorMode, &QRadioButton::clicked, this, &CDialogColorPlay::OnColorCalibrationClicked);
+    // Checking it (by a click, a key or assistive technology) explains the mode, and so does every
+    // further click on it while it is checked.
+    auto wasChecked = std::make_shared<bool>(false);
+    connect(m_colorMode, &QRadioButton::pressed, this, [this, wasChecked] { *wasChecked = m_colorMode->isChecked(); });
+    connect(m_colorMode, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            OnColorCalibrationClicked();
+    });
+    connect(m_colorMode, &QRadioButton::clicked, this, [this, wasChecked] {
+        if (std::exchange(*wasChecked, false))
+            OnColorCalibrationClicked();
+    });
 
     auto button = [&](const char *text, int id, int x, int y, int w, int h) {
         return place(new QPushButton(QString::fromUtf8(text), this), du, id, x, y, w, h);
@@ -92,13 +105,12 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
     }
 
     place(new QLabel(QStringLiteral("Calibration threshold："), this), du, 0, 123, 92, 71, 8);
-    m_threshold = place(new QSlider(Qt::Horizontal, this), du, IDC_THRESHOLD, 193, 89, 90, 15);
+    m_threshold = place(new TrackBar(Qt::Horizontal, this), du, IDC_THRESHOLD, 193, 89, 90, 15);
     m_threshold->setAccessibleName(QStringLiteral("Calibration threshold"));
     m_threshold->setTickPosition(QSlider::NoTicks);
     // Every scroll notification sends the position: each step or drag position as it happens, and
     // once more when the key or the mouse button is released.
-    connect(m_threshold, &QSlider::actionTriggered, this, [this](int) { sendThreshold(); });
-    m_threshold->installEventFilter(this);
+    connect(m_threshold, &TrackBar::notification, this, &CDialogColorPlay::sendThreshold);
 
     place(new QGroupBox(QStringLiteral("Color selection order"), this), du, 0, 31, 119, 256, 151);
     const int swatchY[4] = {129, 161, 193, 225};
@@ -117,7 +129,11 @@ CDialogColorPlay::CDialogColorPlay(Sender sender, QWidget *parent)
             radio->setAccessibleName(QStringLiteral("Row %1 %2").arg(row + 1).arg(radio->text()));
             group->addButton(radio, colour);
             m_rowRadios[row][colour] = radio;
-            connect(radio, &QRadioButton::clicked, this, [this, row, colour] { OnRowChoice(row + 1, colour); });
+            // Checked by a click, a key or assistive technology alike.
+            connect(radio, &QRadioButton::toggled, this, [this, row, colour](bool checked) {
+                if (checked)
+                    OnRowChoice(row + 1, colour);
+            });
         }
     }
 
@@ -240,28 +256,6 @@ void CDialogColorPlay::calibrationStep(int step)
 void CDialogColorPlay::sendThreshold()
 {
     send(CommandFrames::Threshold(m_threshold->sliderPosition()));
-}
-
-bool CDialogColorPlay::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_threshold) {
-        // The end of an action: a released key the trackbar acts on, or a released mouse button.
-        if (event->type() == QEvent::MouseButtonRelease) {
-            QMetaObject::invokeMethod(this, &CDialogColorPlay::sendThreshold, Qt::QueuedConnection);
-        } else if (event->type() == QEvent::KeyRelease) {
-            auto *key = static_cast<QKeyEvent *>(event);
-            switch (key->key()) {
-            case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
-            case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
-                if (!key->isAutoRepeat())
-                    sendThreshold();
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void CDialogColorPlay::send(const std::string &frame)

@@ -8,7 +8,7 @@
 
 class CButtonEx;
 class QRadioButton;
-class QSlider;
+class TrackBar;
 
 // "Sorting game": sets up and starts the controller's sorting, stacking and garbage games.
 // It only builds frames and hands each to the panel's send path; it reads nothing back and
@@ -52,7 +52,7 @@ public:
     QString order() const { return m_order; }
     int calibrationMode() const { return m_calibrationMode; }
     QColor swatchColor(int row) const;
-    QSlider *threshold() const { return m_threshold; }
+    TrackBar *threshold() const { return m_threshold; }
 
     // Reads (true) or writes (false) the radio groups and the trackbar.
     void UpdateData(bool saveAndValidate);
@@ -62,9 +62,6 @@ public:
     void OnStart();
     void OnConfirm();
     void OnCancelCalibration();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void calibrationStep(int step);
@@ -77,7 +74,7 @@ private:
     std::array<std::array<QRadioButton *, 5>, 4> m_rowRadios{};
     QRadioButton *m_areaMode = nullptr;
     QRadioButton *m_colorMode = nullptr;
-    QSlider *m_threshold = nullptr;
+    TrackBar *m_threshold = nullptr;
     QString m_order = QStringLiteral("0000");
     int m_calibrationMode = 0;
 };

@@ -63,15 +63,16 @@ QString describe(int id, const QString &caption)
         return QStringLiteral("Servo %1").arg(id - PanelId::ServoName1 + 1);
     if (id >= PanelId::Slider1 && id < PanelId::Slider1 + 6)
         return QStringLiteral("Servo %1").arg(id - PanelId::Slider1 + 1);
+    // Labels showing a value have no name, so their text is what is read; see describeValues.
     if (id >= PanelId::AngleLabel1 && id < PanelId::AngleLabel1 + 6)
-        return QStringLiteral("Servo %1 angle").arg(id - PanelId::AngleLabel1 + 1);
+        return QString();
     switch (id) {
     case PanelId::IntervalEdit: return QStringLiteral("Action group interval time");
     case PanelId::ActionList: return QStringLiteral("Action group");
     case PanelId::ConnectionPicture: return QStringLiteral("Connection state");
     case PanelId::ServoIdEdit: return QStringLiteral("Servo ID");
     case PanelId::IdNumberEdit: return QStringLiteral("Median servo ID");
-    case PanelId::VersionLabel: return QStringLiteral("Controller version");
+    case PanelId::VersionLabel: return QString();
     case PanelId::ColourBox: return QStringLiteral("Tracking colour");
     case PanelId::VersionCaption: return QStringLiteral("Version");
     case PanelId::ServoIdCaption: return QStringLiteral("Servo ID");
@@ -259,12 +260,17 @@ void CFormDlgView::createControls()
     m_colourBox = qobject_cast<QComboBox *>(control(PanelId::ColourBox));
     m_actionList = qobject_cast<QTableWidget *>(control(PanelId::ActionList));
 
+    describeValues();
+
     // The colour list is kept sorted, ignoring case: Blue, Green, OFF, Red, Yellow.
     QStringList colours{QStringLiteral("OFF"), QStringLiteral("Red"), QStringLiteral("Green"),
                         QStringLiteral("Blue"), QStringLiteral("Yellow")};
     std::sort(colours.begin(), colours.end(),
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     m_colourBox->addItems(colours);
+    // A typed name stays as typed ("red" is not "Red"): no completion, and Return matches items
+    // with their case, as the platform's combo box does.
+    m_colourBox->setCompleter(nullptr);
 
     // The whole client area is the panel's ground, also around the form when the pane is larger.
     PanelLook::ApplyGround(m_form);
@@ -347,7 +353,12 @@ void CFormDlgView::connectHandlers()
     onClick(PanelId::Stop, &CFormDlgView::OnStop);
     onClick(PanelId::Update, &CFormDlgView::OnUpdate);
     onClick(PanelId::Postion, &CFormDlgView::OnPostion);
-    onClick(PanelId::DragToRefresh, &CFormDlgView::OnDragToRefresh);
+    // Toggled rather than clicked, so a tick set by assistive technology is read as well; writing
+    // the field into the box (which already agrees with it) reads nothing back.
+    connect(m_dragCheck, &QCheckBox::toggled, this, [this](bool checked) {
+        if ((checked ? 1 : 0) != m_dragToRefresh)
+            OnDragToRefresh();
+    });
     onClick(PanelId::Add, &CFormDlgView::OnAdd);
     onClick(PanelId::Delete, &CFormDlgView::OnDelete);
     onClick(PanelId::Clear, &CFormDlgView::OnClear);
@@ -373,10 +384,9 @@ void CFormDlgView::connectHandlers()
 
     for (int k = 1; k <= 6; ++k) {
         CBitSlider *slider = m_sliders[static_cast<size_t>(k - 1)];
-        // Every position the slider reports (drag steps, page clicks, keys, wheel) and the release
-        // of a drag is one notification.
-        connect(slider, &QAbstractSlider::actionTriggered, this, [this, k](int) { onSliderNotification(k); });
-        connect(slider, &QAbstractSlider::sliderReleased, this, [this, k] { onSliderNotification(k); });
+        // Every notification (drag steps, page clicks, keys, wheel, and the end of each action at
+        // the key's or the button's release) sends its own frame.
+        connect(slider, &TrackBar::notification, this, [this, k](int) { onSliderNotification(k); });
     }
 }
 
@@ -421,6 +431,22 @@ void CFormDlgView::skinSliders()
         if (CBitWnd *thumb = slider->thumb())
             thumb->setAccessibleName(slider->accessibleName() + QStringLiteral(" thumb"));
     }
+}
+
+void CFormDlgView::describeValues()
+{
+    // A screen reader reads a value label's text; the caption beside it names it (the caption's
+    // buddy), and the description says what the value is.
+    for (int k = 0; k < 6; ++k) {
+        QLabel *value = m_angleLabels[static_cast<size_t>(k)];
+        value->setAccessibleDescription(QStringLiteral("Servo %1 angle").arg(k + 1));
+        if (auto *caption = qobject_cast<QLabel *>(control(PanelId::ServoName1 + k)))
+            caption->setBuddy(value);
+    }
+    m_versionLabel->setAccessibleDescription(QStringLiteral("Controller version"));
+    if (auto *caption = qobject_cast<QLabel *>(control(PanelId::VersionCaption)))
+        caption->setBuddy(m_versionLabel);
+    m_picture->setAccessibleDescription(QStringLiteral("Disconnected"));
 }
 
 bool CFormDlgView::UpdateData(bool saveAndValidate)
@@ -610,6 +636,7 @@ bool CFormDlgView::hasSocket() const
 void CFormDlgView::showConnected(bool connected, const QString &caption)
 {
     setCaption(m_connectButton, caption);
+    m_picture->setAccessibleDescription(connected ? QStringLiteral("Connected") : QStringLiteral("Disconnected"));
     m_picture->setPixmap((connected ? m_connectedIcon : m_disconnectedIcon).pixmap(m_picture->size()));
 }
 

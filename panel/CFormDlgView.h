@@ -160,6 +160,7 @@ private:
     QString chooseActionGroupFile(bool forSaving);
     void connectHandlers();
     void skinSliders();
+    void describeValues();
     void onSliderNotification(int servo);
     void showConnected(bool connected, const QString &caption);
     void onFrameReceived(const std::string &frame, ArmLink::Method via);

@@ -106,7 +106,8 @@ QAction *CMyKorvaneView::addCommand(QMenu *menu, int id, const QString &caption,
     QAction *action = menu->addAction(caption);
     action->setObjectName(QString::number(id));
     action->setData(id);
-    action->setCheckable(true);
+    // Only the two simulation modes show a check mark; the environment items are plain commands.
+    action->setCheckable(id == ID_SEPARATE_SIMULATION || id == ID_REALTIME_SIMULATION);
     if (!prompt.isEmpty())
         action->setStatusTip(prompt);
     connect(action, &QAction::triggered, this, [this, id] {
@@ -136,10 +137,6 @@ QAction *CMyKorvaneView::commandAction(int id) const
 void CMyKorvaneView::updateChecks()
 {
     const std::pair<int, bool> states[] = {
-        {ID_FLOOR_GRID, m_gridFloor},
-        {ID_FLOOR_TEXTURED, !m_gridFloor},
-        {ID_STAGE_NONE, !m_showStage},
-        {ID_STAGE_DECORATED, m_showStage},
         {ID_SEPARATE_SIMULATION, m_separate != 0},
         {ID_REALTIME_SIMULATION, m_realTime != 0},
     };

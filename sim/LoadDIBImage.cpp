@@ -422,3 +422,12 @@ std::unique_ptr<ImageRecord> LoadDIBImage(const char *path)
     }
     return LoadDIBImageFromMemory(bytes.data(), bytes.size(), path);
 }
+
+std::unique_ptr<ImageRecord> LoadDIBImageQuietly(const char *path)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, kMaxFileSize, bytes))
+        return nullptr;
+    const char *failure = nullptr;
+    return Decoder(bytes.data(), bytes.size(), kDIBMaxPixels).decode(&failure);
+}

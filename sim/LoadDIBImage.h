@@ -10,6 +10,8 @@
 // it to 24-bit RGB rows. Returns null on any failure after showing the failure's message through
 // ShowLoaderMessage (caption "Error").
 std::unique_ptr<ImageRecord> LoadDIBImage(const char *path);
+// The same, but a failure only returns null: for pictures the program can do without.
+std::unique_ptr<ImageRecord> LoadDIBImageQuietly(const char *path);
 
 // Bitmaps with more pixels than this are refused ("Out of memory.") before anything is allocated.
 constexpr std::int64_t kDIBMaxPixels = std::int64_t(1) << 26;

@@ -88,12 +88,10 @@ bool usable(const ImageRecord &image)
            image.data.size() >= static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3;
 }
 
+// A missing or unreadable bitmap is not worth a message: the room has a stand-in.
 std::unique_ptr<ImageRecord> readImage(const std::filesystem::path &path)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return nullptr; // a missing bitmap is not worth a message: the room has a stand-in
-    std::unique_ptr<ImageRecord> image = LoadDIBImage(path.string().c_str());
+    std::unique_ptr<ImageRecord> image = LoadDIBImageQuietly(path.string().c_str());
     if (image && !usable(*image))
         image.reset();
     return image;
@@ -154,7 +152,8 @@ void SceneEnvironment::LoadImages(const std::string &folder)
 {
     const std::filesystem::path dir(folder);
     m_floorImage = readImage(dir / "db3.bmp");
-    m_wallImage = readImage(dir / "wall.bmp");
+    // Without the floor's picture the wall's is not tried either.
+    m_wallImage = m_floorImage ? readImage(dir / "wall.bmp") : nullptr;
 }
 
 void SceneEnvironment::UploadImage(unsigned int texture, const ImageRecord *image, const ImageRecord &fallback)

@@ -19,8 +19,8 @@ public:
     SceneEnvironment(const SceneEnvironment &) = delete;
     SceneEnvironment &operator=(const SceneEnvironment &) = delete;
 
-    // Reads the two bitmaps from folder (normally "./3DS"). A missing file is no error: its
-    // surface shows a plain stand-in pattern instead.
+    // Reads the two bitmaps from folder (normally "./3DS"); without the floor's the wall's is not
+    // tried. A missing or unreadable file is no error: its surface shows a plain stand-in instead.
     void LoadImages(const std::string &folder);
     bool hasFloorImage() const { return m_floorImage != nullptr; }
     bool hasWallImage() const { return m_wallImage != nullptr; }

@@ -1,6 +1,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CMyKorvaneDoc.h"
+#include "app/CommandLine.h"
 
 #include <QAction>
 #include <QLabel>
@@ -29,6 +30,7 @@ private slots:
     void keysWithoutHandlerAreConsumed();
     void otherKeysReachThePanes();
     void openReadsNothingAndRemembersTheFile();
+    void commandLineNamesTheDocument();
     void saveNeverEmptiesAFile();
     void aboutBox();
 
@@ -106,6 +108,12 @@ void TestMainFrame::captionFollowsTheDocument()
 
 void TestMainFrame::clockShowsTimeAndHeading()
 {
+    {
+        // Before the first tick the value panes show their initial texts, not nothing.
+        CMainFrame fresh(m_doc.get(), {});
+        QCOMPARE(fresh.statusText(CMainFrame::ID_INDICATOR_TIME), QStringLiteral("0000-00-00 00:00:00"));
+        QCOMPARE(fresh.statusText(CMainFrame::ID_INDICATOR_HEADING), QStringLiteral(" 000度"));
+    }
     const QTimer *clock = m_frame->clockTimer();
     QVERIFY(clock->isActive());
     QCOMPARE(clock->interval(), 500);
@@ -160,6 +168,13 @@ void TestMainFrame::f6MovesBetweenPanes()
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : m_frame.get(), Qt::Key_F6);
     QTest::keyClick(m_panelEdit, Qt::Key_F6);
     QCOMPARE(m_frame->activePane(), m_frame->view());
+    // Printing belongs to the 3D view: offered only while it is the active pane.
+    QVERIFY(m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
+    m_frame->setActivePane(m_frame->panel());
+    QVERIFY(!m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
+    QVERIFY(!m_frame->action(CMainFrame::ID_FILE_PRINT_PREVIEW)->isEnabled());
+    QTest::keyClick(m_panelEdit, Qt::Key_P, Qt::ControlModifier); // no print dialog to wait for
+    QVERIFY(m_frame->action(CMainFrame::ID_FILE_PRINT_SETUP)->isEnabled());
 }
 
 void TestMainFrame::keysWithoutHandlerAreConsumed()
@@ -209,6 +224,19 @@ void TestMainFrame::openReadsNothingAndRemembersTheFile()
     const auto mru = m_frame->findChildren<QAction *>(QString::number(CMainFrame::ID_FILE_MRU_FILE1));
     QVERIFY(!mru.isEmpty());
     m_frame->action(CMainFrame::ID_FILE_NEW)->trigger();
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("Quorvel Tavrik V1.0 - Quorvel"));
+}
+
+void TestMainFrame::commandLineNamesTheDocument()
+{
+    QCOMPARE(CommandLine::DocumentPath({"korvane"}), QString());
+    QCOMPARE(CommandLine::DocumentPath({"korvane", "-style", "/tmp/a.3ds"}), QStringLiteral("/tmp/a.3ds"));
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("gone.3ds");
+    QVERIFY(!m_doc->OnOpenDocument(missing));
+    QVERIFY(CommandLine::OpenFailureText(missing).startsWith(missing + "\nCannot find this file."));
+    QVERIFY(!m_doc->OnOpenDocument(dir.path())); // a folder is no document
+    QCOMPARE(CommandLine::OpenFailureText(dir.path()), QStringLiteral("Failed to open document."));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("Quorvel Tavrik V1.0 - Quorvel"));
 }
 

@@ -23,6 +23,8 @@
 
 #include "tests/common/GlDriver.h"
 
+#include <X11/XKBlib.h>
+
 namespace {
 
 // A window system with no viewer: the video pane stays empty and never touches other windows.
@@ -49,6 +51,7 @@ private slots:
     void cleanup();
     void sliderMovesTheArmOverSerial();
     void spaceStopsTheArmOnlyFromThePanel();
+    void lockKeysShowAtOnce();
     void jointKeysDriveTheArmInRealTimeOnly();
     void positionReadsTheArmBack();
     void sortingGameFramesReachTheArm();
@@ -166,7 +169,7 @@ void TestProgram::sliderMovesTheArmOverSerial()
     auto *slider = qobject_cast<QSlider *>(panel()->control(PanelId::Slider1 + 2));
     QVERIFY(slider);
     slider->setFocus();
-    slider->triggerAction(QAbstractSlider::SliderPageStepAdd); // 90 -> 126 (page 36), one frame
+    QTest::keyClick(slider, Qt::Key_PageDown); // 90 -> 126 (page 36): the step and the release
     QTRY_COMPARE_WITH_TIMEOUT(state()["targets"].toArray().at(2).toInt(), 126, 5000);
     QCOMPARE(m_doc->pose()->pose().joint3, 36.0f);
     // The stand-in greets the new serial session with its version, which the panel shows.
@@ -178,6 +181,7 @@ void TestProgram::spaceStopsTheArmOnlyFromThePanel()
     view()->setFocus();
     QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(50, 50));
     QCOMPARE(m_frame->activePane(), m_frame->view());
+    QVERIFY(m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
     QTest::keyClick(view(), Qt::Key_Space);
     QTest::qWait(200);
     QCOMPARE(state()["frozen"].toBool(), false);
@@ -185,11 +189,28 @@ void TestProgram::spaceStopsTheArmOnlyFromThePanel()
     QWidget *inPanel = panel()->control(PanelId::IntervalEdit);
     QTest::mouseClick(inPanel, Qt::LeftButton);
     QCOMPARE(m_frame->activePane(), m_frame->panel());
+    QVERIFY(!m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
     QTest::keyClick(inPanel, Qt::Key_Space);
     QTRY_COMPARE_WITH_TIMEOUT(state()["frozen"].toBool(), true, 5000);
     QCOMPARE(button(PanelId::Stop)->text(), QStringLiteral("Restore"));
     QTest::keyClick(inPanel, Qt::Key_Space);
     QTRY_COMPARE_WITH_TIMEOUT(state()["frozen"].toBool(), false, 5000);
+}
+
+void TestProgram::lockKeysShowAtOnce()
+{
+    Display *display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+    auto capsLock = [display](bool on) {
+        XkbLockModifiers(display, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+        XSync(display, False);
+    };
+    // The key event itself updates the pane; the clock's next tick is not waited for.
+    capsLock(true);
+    QTest::keyPress(view(), Qt::Key_CapsLock);
+    QCOMPARE(m_frame->statusText(CMainFrame::ID_INDICATOR_CAPS), QStringLiteral("CAPS"));
+    capsLock(false);
+    QTest::keyRelease(view(), Qt::Key_CapsLock);
+    QCOMPARE(m_frame->statusText(CMainFrame::ID_INDICATOR_CAPS), QString());
 }
 
 void TestProgram::jointKeysDriveTheArmInRealTimeOnly()

@@ -1,6 +1,8 @@
 #include "controls/CButtonEx.h"
+#include "controls/TrackBar.h"
 #include "panel/CDialogColorPlay.h"
 
+#include <QAccessible>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -22,6 +24,7 @@ private slots:
     void colourCalibrationClickExplainsEveryTime();
     void thresholdSendsOnEveryNotification();
     void thresholdChecksumWraps();
+    void assistiveToolsActLikeClicks();
     void closeSendsNothing();
 
 private:
@@ -184,6 +187,30 @@ void TestDialogColorPlay::thresholdSendsOnEveryNotification()
     QCOMPARE(takeFrames(), QStringList()); // set from code: no notification
     QTest::keyClick(slider, Qt::Key_Left);
     QCOMPARE(takeFrames(), QStringList({"$140308970#", "$140308970#"}));
+    // PageDown raises by a fifth of 255; right and middle clicks send nothing.
+    QTest::keyClick(slider, Qt::Key_PageDown);
+    QCOMPARE(takeFrames(), QStringList({"$1403140a3#", "$1403140a3#"}));
+    QTest::mouseClick(slider, Qt::RightButton, {}, QPoint(4, slider->height() / 2));
+    QTest::mouseClick(slider, Qt::MiddleButton, {}, QPoint(slider->width() - 2, slider->height() / 2));
+    QCOMPARE(takeFrames(), QStringList());
+    QCOMPARE(slider->value(), 140);
+}
+
+void TestDialogColorPlay::assistiveToolsActLikeClicks()
+{
+    // A row radio checked through assistive technology sets the order as a click does.
+    auto *radio = m_dialog->findChild<QAbstractButton *>("1108"); // row 1 "Blue"
+    QAccessible::queryAccessibleInterface(radio)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(m_dialog->order(), QStringLiteral("3000"));
+    QCOMPARE(m_dialog->swatchColor(1), QColor(0, 0, 255));
+    // Checking "Color calibration" that way explains the mode once, a real click on it once more.
+    auto *mode = m_dialog->findChild<QAbstractButton *>("1142");
+    QAccessible::queryAccessibleInterface(mode)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    click(1142);
+    QCOMPARE(m_messages.size(), 2);
+    // The threshold set by assistive technology sends once.
+    QAccessible::queryAccessibleInterface(m_dialog->threshold())->valueInterface()->setCurrentValue(90);
+    QCOMPARE(takeFrames(), QStringList({"$140309071#"}));
 }
 
 void TestDialogColorPlay::thresholdChecksumWraps()

@@ -6,6 +6,7 @@
 #include "panel/PanelTemplate.h"
 #include "sim/ArmPoseModel.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -290,12 +291,23 @@ void TestPanelLink::sliderFramesWithDragToRefresh()
     slider(5)->triggerAction(QAbstractSlider::SliderToMaximum);
     slider(6)->triggerAction(QAbstractSlider::SliderPageStepSub);
     QCOMPARE(framesUpToMarker(), (QStringList{"$0407052701e#", q(SingleServo(6, 144))}));
+    // A real key: PageDown raises by a fifth of the range; the step and the release each send.
+    slider(1)->setFocus();
+    QTest::keyClick(slider(1), Qt::Key_PageDown);
+    // Right and middle clicks do nothing; a value set by assistive technology is one move.
+    QTest::mouseClick(slider(2), Qt::RightButton, {}, QPoint(20, 15));
+    QTest::mouseClick(slider(2), Qt::MiddleButton, {}, QPoint(20, 15));
+    QAccessible::queryAccessibleInterface(slider(2))->valueInterface()->setCurrentValue(100);
+    QCOMPARE(framesUpToMarker(), (QStringList{q(SingleServo(1, 126)), q(SingleServo(1, 126)), q(SingleServo(2, 100))}));
+    QCOMPARE(label(2), QStringLiteral("100"));
 }
 
 void TestPanelLink::noSliderFramesWithoutDragToRefresh()
 {
     connectNetwork(m_server->port());
-    button(PanelId::DragToRefresh)->click(); // the click reads the tick
+    // Cleared through assistive technology, as a click would: the tick is read at once.
+    QAccessible::queryAccessibleInterface(button(PanelId::DragToRefresh))->actionInterface()->doAction(
+        QAccessibleActionInterface::toggleAction());
     for (int position = 80; position >= 70; position -= 5)
         slider(2)->setSliderPosition(position);
     QCOMPARE(framesUpToMarker(), QStringList());
@@ -457,7 +469,11 @@ void TestPanelLink::servoSetupLightAndGames()
     button(PanelId::ColorTracking)->click(); // "Close": shown, nothing sent
     colours->setEditText("Yellow");
     button(PanelId::ColorTracking)->click();
-    colours->setEditText("red");
+    // Typed in lower case and entered, it stays as typed: no item matches, nothing is sent.
+    colours->clearEditText();
+    QTest::keyClicks(colours->lineEdit(), "red");
+    QTest::keyClick(colours->lineEdit(), Qt::Key_Return);
+    QCOMPARE(colours->currentText(), QStringLiteral("red"));
     button(PanelId::ColorTracking)->click();
     for (int i = 0; i < 3; ++i)
         button(PanelId::FaceTracking)->click();

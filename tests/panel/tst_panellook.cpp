@@ -395,7 +395,10 @@ void TestPanelLook::panelAccessibleNames()
     for (const PanelControl &c : PanelTemplate::Controls()) {
         QWidget *w = m_panel->control(c.id);
         const QString name = w->accessibleName();
-        QVERIFY2(!name.isEmpty(), qPrintable(QString::number(c.id)));
+        if (name.isEmpty()) { // a value label: read as its text, described by its meaning
+            QVERIFY2(!w->accessibleDescription().isEmpty(), qPrintable(QString::number(c.id)));
+            continue;
+        }
         QVERIFY2(!name.contains(QLatin1Char('\n')), qPrintable(name));
         if (w->focusPolicy() != Qt::NoFocus) {
             QVERIFY2(!focusable.contains(name), qPrintable(name));
