@@ -68,7 +68,8 @@ bool ensureFile(const QString &path, const QString &from, QString *error)
         QFile empty(path);
         made = empty.open(QIODevice::WriteOnly | QIODevice::NewOnly);
     }
-    if (!made || !QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther)) {
+    const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    if (!made || !QFile::setPermissions(path, readWrite)) {
         *error = QStringLiteral("cannot write %1").arg(path);
         return false;
     }
