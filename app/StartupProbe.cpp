@@ -1,8 +1,11 @@
 #include "app/StartupProbe.h"
 
+#include "sim/ModelTable.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,7 +78,10 @@ bool StartupProbe::eventFilter(QObject *watched, QEvent *event)
             QCoreApplication::postEvent(m_answering, new QEvent(ProbeEvent));
         }
     } else if (event->type() == ProbeEvent && watched == m_answering) {
-        std::printf("ready ms_since_start=%.1f\n", msSinceProcessStart());
+        // The part models loaded tell whether the arm could be drawn.
+        const auto models = std::count_if(ModelTable().begin(), ModelTable().end(),
+                                          [](const ModelRecord &m) { return !m.objects.empty(); });
+        std::printf("ready ms_since_start=%.1f models=%d\n", msSinceProcessStart(), static_cast<int>(models));
         std::fflush(stdout);
         if (m_quit)
             QCoreApplication::quit();

@@ -8,7 +8,7 @@
 
 // Tells when start-up is over: every watched widget has painted and a widget then answers an
 // event posted through the ordinary queue. Prints "ready" with the time since the process began
-// and optionally quits. Enabled by KORVANE_STARTUP_PROBE for the start-up benchmark.
+// and the number of part models loaded, and optionally quits. Enabled by KORVANE_STARTUP_PROBE for the start-up benchmark.
 class StartupProbe : public QObject
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "app/CMyKorvaneApp.h"
 #include "app/ProductPanes.h"
 #include "app/StartupProbe.h"
+#include "app/UserRuntimeFolder.h"
 #include "sim/CMyKorvaneView.h"
 
 #include <QSplitter>
@@ -8,6 +9,7 @@
 
 int main(int argc, char **argv)
 {
+    UserRuntimeFolder::enterIfInstalled(); // before anything reads a relative path
     // Set before the application exists so every context shares the view's format.
     QSurfaceFormat::setDefaultFormat(CMyKorvaneView::surfaceFormat());
     CMyKorvaneApp app(argc, argv);

@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   xvfb xauth x11-utils imagemagick fonts-wqy-zenhei fonts-liberation2
+  desktop-file-utils appstream
   "$@"
 )
 missing=()

@@ -1,6 +1,7 @@
 // Draws the skin images of the control panel: the connection icons 135 and 136, the slider
-// tracks 146 and 147 and the three-frame slider thumb 148. The output is committed in res/;
-// run this again only to change the look:
+// tracks 146 and 147 and the three-frame slider thumb 148; and the program's icon for the desktop
+// menu in icons/, one PNG per size. The output is committed in res/; run this again only to change
+// the look:
 //   korvane-genres <repo>/res
 #include <QColor>
 #include <QDir>
@@ -76,6 +77,31 @@ QImage drawThumb()
     return image;
 }
 
+// The window's icon (a desk arm on the panel's blue) drawn for any size from its 32-pixel design.
+QImage drawAppIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x03, 0x29, 0x3E));
+    p.drawRoundedRect(QRectF(0, 0, 32, 32), 6, 6);
+    p.setBrush(QColor(0x00, 0xC8, 0xE6));
+    p.drawRect(QRectF(7, 25, 14, 3));
+    p.setPen(QPen(QColor(240, 240, 240), 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(14, 24), QPointF(11, 13));
+    p.drawLine(QPointF(11, 13), QPointF(22, 8));
+    p.setPen(QPen(QColor(255, 170, 0), 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(22, 8), QPointF(26, 6));
+    p.drawLine(QPointF(22, 8), QPointF(26, 11));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 80, 80));
+    p.drawEllipse(QPointF(11, 13), 2.5, 2.5);
+    return image;
+}
+
 bool save(const QImage &image, const QDir &dir, const QString &name, const char *format)
 {
     const QString path = dir.filePath(name);
@@ -109,5 +135,9 @@ int main(int argc, char **argv)
     ok &= save(drawTrack(QColor(96, 184, 240)), dir, "146.bmp", "BMP");
     ok &= save(drawTrack(QColor(196, 200, 206)), dir, "147.bmp", "BMP");
     ok &= save(drawThumb(), dir, "148.bmp", "BMP");
+    if (!dir.mkpath(QStringLiteral("icons")))
+        return 1;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        ok &= save(drawAppIcon(size), dir, QStringLiteral("icons/korvane-%1.png").arg(size), "PNG");
     return ok ? 0 : 1;
 }
