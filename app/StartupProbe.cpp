@@ -1,11 +1,8 @@
 #include "app/StartupProbe.h"
 
-#include "sim/ModelTable.h"
-
 #include <QCoreApplication>
 #include <QEvent>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,10 +44,12 @@ double msSinceProcessStart()
 
 } // namespace
 
-StartupProbe::StartupProbe(const QList<QWidget *> &painted, QWidget *answering, bool quitWhenReady, QObject *parent)
+StartupProbe::StartupProbe(const QList<QWidget *> &painted, QWidget *answering, bool quitWhenReady, QObject *parent,
+                           std::function<int()> modelCount)
     : QObject(parent)
     , m_answering(answering)
     , m_quit(quitWhenReady)
+    , m_modelCount(std::move(modelCount))
 {
     for (QWidget *w : painted) {
         m_waiting << w;
@@ -79,9 +78,8 @@ bool StartupProbe::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (event->type() == ProbeEvent && watched == m_answering) {
         // The part models loaded tell whether the arm could be drawn.
-        const auto models = std::count_if(ModelTable().begin(), ModelTable().end(),
-                                          [](const ModelRecord &m) { return !m.objects.empty(); });
-        std::printf("ready ms_since_start=%.1f models=%d\n", msSinceProcessStart(), static_cast<int>(models));
+        const int models = m_modelCount ? m_modelCount() : 0;
+        std::printf("ready ms_since_start=%.1f models=%d\n", msSinceProcessStart(), models);
         std::fflush(stdout);
         if (m_quit)
             QCoreApplication::quit();

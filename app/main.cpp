@@ -4,7 +4,6 @@
 #include "app/UserRuntimeFolder.h"
 #include "sim/CMyKorvaneView.h"
 
-#include <QSplitter>
 #include <QSurfaceFormat>
 
 int main(int argc, char **argv)
@@ -16,8 +15,9 @@ int main(int argc, char **argv)
     const bool ok = app.InitInstance(ProductPanes::factory(), [](CMainFrame *frame) {
         ProductPanes::connect(frame);
         if (StartupProbe::requested()) {
+            auto *view = qobject_cast<CMyKorvaneView *>(frame->view());
             new StartupProbe({frame->view(), frame->videoPane(), frame->panel()}, frame->panel(),
-                             StartupProbe::quitRequested(), frame);
+                             StartupProbe::quitRequested(), frame, [view] { return view ? view->loadedModelCount() : 0; });
         }
     });
     return ok ? app.exec() : 1;

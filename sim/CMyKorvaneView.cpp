@@ -71,6 +71,14 @@ QSurfaceFormat CMyKorvaneView::surfaceFormat()
     return format;
 }
 
+int CMyKorvaneView::loadedModelCount() const
+{
+    int count = 0;
+    for (int slot = 0; m_loader && slot < kModelSlotCount; ++slot)
+        count += m_loader->Model(slot).objects.empty() ? 0 : 1;
+    return count;
+}
+
 void CMyKorvaneView::scheduleRedraw()
 {
     m_redrawPending = true;

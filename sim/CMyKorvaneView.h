@@ -64,6 +64,8 @@ public:
     ArmPoseModel *pose() const { return m_pose; }
     // The models and textures of the current context (null before the first one exists).
     const CLoad3DS *loader() const { return m_loader.get(); }
+    // How many part models hold something (the arm can be drawn when all of them do).
+    int loadedModelCount() const;
     // Asks for a frame at the next redraw tick.
     void scheduleRedraw();
     const ViewCamera &camera() const { return m_camera; }
