@@ -87,12 +87,6 @@ CMainFrame::~CMainFrame()
     disconnect(qApp, nullptr, this, nullptr);
 }
 
-float &CMainFrame::headingAngle()
-{
-    static float heading = 0.0f;
-    return heading;
-}
-
 void CMainFrame::createActions()
 {
     struct Item
@@ -234,7 +228,6 @@ void CMainFrame::createPanes(const PaneFactory &panes)
     m_outerSplitter->setChildrenCollapsible(false);
     setCentralWidget(m_outerSplitter);
 
-    headingAngle() = 0.0f;
     QWidget *viewPane = panes.view ? panes.view(m_outerSplitter, m_document) : new QWidget(m_outerSplitter);
     m_outerSplitter->addWidget(viewPane);
 
@@ -353,7 +346,7 @@ void CMainFrame::updateRecentFiles()
 void CMainFrame::OnClock()
 {
     m_timePane->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    m_headingPane->setText(QString::asprintf("%3.1f", static_cast<double>(headingAngle())));
+    m_headingPane->setText(QString::asprintf("%3.1f", static_cast<double>(m_heading)));
     updateLockIndicators();
 }
 

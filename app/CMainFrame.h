@@ -81,8 +81,6 @@ public:
     QAction *action(int id) const;
     QString statusText(int indicatorId) const;
     const QTimer *clockTimer() const { return m_clockTimer; }
-    // The heading shown in the status bar; 0 from the 3D view's creation on.
-    static float &headingAngle();
     // The command an accelerator key stands for, or 0.
     static int acceleratorCommand(const QKeyEvent *key);
 
@@ -117,6 +115,8 @@ private:
     QImage viewPicture() const;
 
     CMyKorvaneDoc *m_document;
+    // The heading shown in the status bar; nothing turns it, so it stays 0.
+    float m_heading = 0.0f;
     QSplitter *m_outerSplitter = nullptr;
     QSplitter *m_innerSplitter = nullptr;
     QToolBar *m_toolBar = nullptr;

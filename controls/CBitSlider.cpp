@@ -225,7 +225,7 @@ QRect CBitSlider::ThumbRect() const
         return {};
     const QSize size = m_thumb->size();
     const QRect base = BaseThumbRect();
-    // Integer division truncates toward zero, as the placement has always done.
+    // Integer division truncates toward zero, which puts the thumb on the pixel its images are drawn for.
     if (orientation() == Qt::Horizontal)
         return {base.left() + (size.width() - base.width()) / 2, m_nThumbOffset, size.width(),
                 size.height()};

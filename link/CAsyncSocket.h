@@ -32,8 +32,8 @@ public:
     static constexpr int sends = 1;
     static constexpr int both = 2;
 
-    // Without an answer from the host a connection attempt gives up after this long, as the
-    // arm's controller side has always expected (the kernel alone would wait about two minutes).
+    // Without an answer from the host a connection attempt gives up after this long: the three tries
+    // of a desktop TCP stack; the kernel alone would leave the operator waiting about two minutes.
     static constexpr int DefaultConnectTimeoutMs = 21000;
 
     explicit CAsyncSocket(QObject *parent = nullptr);

@@ -5,8 +5,8 @@
 #include <string_view>
 
 // Every frame the program sends is built here, so no caller formats a frame by hand.
-// Computed checksums are lower-case hex; the fixed frames are the exact texts the controller
-// has always been sent (some end in upper-case hex).
+// Computed checksums are lower-case hex; the fixed frames are the exact texts the controller's
+// firmware compares against (some end in upper-case hex).
 namespace CommandFrames {
 
 enum class Light { Off = 0, Red = 1, Green = 2, Blue = 3, On = 4 };

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-// Reading the controller's replies. Fields are read the lenient way the controller's firmware has
-// always been answered: each field is a leading decimal number (blanks, an optional sign, digits up
+// Reading the controller's replies. Replies carry no check the panel could rely on, so fields are
+// read leniently rather than refused: each field is a leading decimal number (blanks, an optional sign, digits up
 // to the first non-digit; no digit reads 0), a field window that runs past the end of the text is
 // cut short, and one that starts beyond it reads 0. Nothing is range-checked here.
 namespace ReplyParser {

@@ -84,7 +84,7 @@ public:
     void SetMessageHook(MessageHook hook) { m_messageHook = std::move(hook); }
     void SetStartupRequest(StartupRequest request) { m_startupRequest = std::move(request); }
 
-    // Fields, in the order the dialog has always declared them.
+    // Fields.
     int m_port = 6000;
     QString m_addr = DefaultHostAddress;
     int m_video = 6001;

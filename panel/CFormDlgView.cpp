@@ -424,7 +424,7 @@ void CFormDlgView::skinSliders()
     const QCursor hand(Qt::PointingHandCursor);
     for (CBitSlider *slider : m_sliders) {
         slider->SetSkinCursor(hand);
-        slider->CreateThumb(PanelLook::ThumbImage, PanelLook::ThumbFrameSize, PanelLook::ThumbFrameSize);
+        slider->CreateThumb(PanelLook::ThumbImage, SkinResource::ThumbFrameSize, SkinResource::ThumbFrameSize);
         // The filled track's image sizes the slider; it keeps its place in the form.
         slider->SetBitmaps(PanelLook::EmptyTrackImage, PanelLook::FilledTrackImage);
         slider->SetThumbOffset(PanelLook::ThumbOffset);

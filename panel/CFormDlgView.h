@@ -176,7 +176,7 @@ private:
 
     QWidget *m_form = nullptr;
 
-    // Fields, in the order the panel has always kept them.
+    // Fields.
     int m_method = 0;
     ArmLink *m_link = nullptr;
     ArmPoseModel *m_pose = nullptr;

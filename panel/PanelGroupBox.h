@@ -2,7 +2,7 @@
 
 #include <QGroupBox>
 
-// A group box drawn the way the panel's boxes have always looked: a thin light frame whose top
+// A group box drawn like the platform's: a thin light frame whose top
 // line runs through the middle of the title, and the title on an opaque patch of the box's
 // ground in the box's text colour (palette WindowText on Window). The style's own group box is
 // not used: on the panel's dark ground its frame would barely show.

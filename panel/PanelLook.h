@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/SkinResources.h"
+
 #include <QColor>
 #include <QFont>
 
@@ -9,8 +11,8 @@ class QWidget;
 
 // How the control panel is drawn: its ground, the colours each child is painted in, the skin of
 // the joint sliders and the Connect button's font. Colours are kept as the platform's colour
-// words (0x00BBGGRR: blue in the high byte, red in the low byte) as the panel has always held
-// them, and turned into QColor where they are used.
+// words (0x00BBGGRR: blue in the high byte, red in the low byte), the form the colour table is
+// written in, and turned into QColor where they are used.
 namespace PanelLook {
 
 constexpr std::uint32_t GroundWord = 0x3E2903;     // red 3, green 41, blue 62
@@ -20,10 +22,9 @@ constexpr std::uint32_t WhiteWord = 0xFFFFFF;
 constexpr std::uint32_t BlackWord = 0x000000;
 
 // Skin of the joint sliders.
-constexpr int ThumbImage = 148;
-constexpr int ThumbFrameSize = 13;
-constexpr int EmptyTrackImage = 147; // right of the thumb
-constexpr int FilledTrackImage = 146; // left of the thumb; also gives the slider its size
+constexpr int ThumbImage = SkinResource::SliderThumb;
+constexpr int EmptyTrackImage = SkinResource::TrackEmpty; // right of the thumb
+constexpr int FilledTrackImage = SkinResource::TrackFilled; // left of the thumb; also gives the slider its size
 constexpr int ThumbOffset = 8;
 
 // The Connect button's face: 黑体 (SimHei), 18 pixels, normal weight.

@@ -4,7 +4,7 @@
 
 // How the panel's joint angles (whole degrees, 90 the middle) become the 3D view's pose. Slider
 // moves halve servo 6 between the two fingers; replies and played rows give each finger the full
-// offset, which is how the arm has always been drawn from those sources.
+// offset: a slider moves the gripper servo, a reported or played angle is each finger's own.
 namespace PoseFormulas {
 
 // servo 1 to 6; other numbers change nothing.

@@ -7,6 +7,7 @@
 #include "tools/armsim/SteadyArmClock.h"
 #include "tools/armsim/VideoServer.h"
 
+#include <QTimer>
 #include <QDateTime>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -201,9 +202,16 @@ void ArmServer::onPtySession()
         m_controller.noteReply(outcome.reply, PtyName);
     });
     log(QStringLiteral("pty %1 opened by a client").arg(m_pty->terminalPath()));
-    const std::string version = m_controller.versionReply();
-    m_pty->write(QByteArray::fromStdString(version));
-    m_controller.noteReply(version, PtyName);
+    // Opening a serial line resets a real controller, which greets once it has booted. Greeting at
+    // once would race the opener, which empties the line's buffers as its last step.
+    const unsigned session = ++m_ptySession;
+    QTimer::singleShot(PtyGreetingDelayMs, this, [this, session] {
+        if (session != m_ptySession || !m_ptyAssembler)
+            return;
+        const std::string version = m_controller.versionReply();
+        m_pty->write(QByteArray::fromStdString(version));
+        m_controller.noteReply(version, PtyName);
+    });
 }
 
 void ArmServer::onPtyData(const QByteArray &bytes)

@@ -23,6 +23,8 @@ class ArmServer : public QObject
 
 public:
     static constexpr int MaxTcpClients = 256;
+    // How long after a terminal session opens the controller greets it.
+    static constexpr int PtyGreetingDelayMs = 300;
     // Replies to a client that does not read are dropped beyond this backlog.
     static constexpr qint64 MaxQueuedReplyBytes = 64 * 1024;
 
@@ -64,6 +66,8 @@ private:
     VideoServer *m_video = nullptr;
     PtyLink *m_pty = nullptr;
     std::unique_ptr<FrameAssembler> m_ptyAssembler;
+    // Counts terminal sessions, so a greeting still due never reaches a later session.
+    unsigned m_ptySession = 0;
     std::unique_ptr<ComPortRegistration> m_com;
     QHash<QTcpSocket *, std::shared_ptr<TcpClient>> m_clients;
     int m_nextClient = 1;
