@@ -2,131 +2,104 @@
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
-#include <QSignalSpy>
 #include <QTest>
 
 using N = TrackBar::Notification;
-Q_DECLARE_METATYPE(QList<int>)
 
-// A trackbar of 0 to 255 (the page a fifth of that) in a window, and what it notifies.
-struct Fixture
-{
-    QWidget window;
-    TrackBar *bar = new TrackBar(Qt::Horizontal, &window);
-    QSignalSpy spy{bar, &TrackBar::notification};
-    Fixture(int maximum, int value)
-    {
-        bar->setGeometry(10, 10, 200, 20);
-        bar->setRange(0, maximum);
-        bar->setValue(value);
-        window.resize(220, 40);
-        window.show();
-        bar->setFocus();
-    }
-    QList<int> codes()
-    {
-        QList<int> list;
-        for (const QList<QVariant> &call : std::as_const(spy))
-            list << call.first().toInt();
-        spy.clear();
-        return list;
-    }
+namespace {
+
+// One input on a bar of 0 to maximum at start, the value after it and the codes notified.
+struct Row { const char *name, *input; int maximum, start, value; QList<int> codes; };
+const int end = N::EndTrack;
+const Row rows[] = {
+    {"Right", "Right", 255, 90, 91, {N::LineDown, end}},
+    {"Up", "Up", 255, 90, 89, {N::LineUp, end}},
+    {"PageDown raises a page", "PageDown", 255, 90, 141, {N::PageDown, end}},
+    {"PageUp lowers a page", "PageUp", 255, 90, 39, {N::PageUp, end}},
+    {"joint PageDown 90 to 126", "PageDown", 180, 90, 126, {N::PageDown, end}},
+    {"PageDown stops at the end", "PageDown", 255, 250, 255, {N::PageDown, end}},
+    {"Home", "Home", 255, 90, 0, {N::Top, end}},
+    {"End", "End", 255, 90, 255, {N::Bottom, end}},
+    {"Home at the minimum: only the end", "Home", 255, 0, 0, {end}},
+    {"Right at the maximum: only the end", "Right", 255, 255, 255, {end}},
+    {"held Right repeats the step", "held", 255, 90, 93, {N::LineDown, N::LineDown, N::LineDown, end}},
+    {"wheel away lowers", "wheel+", 255, 90, 87, {N::LineUp}},
+    {"wheel toward raises", "wheel-", 255, 90, 93, {N::LineDown}},
+    {"wheel with Ctrl pages", "wheel+ctrl", 255, 90, 39, {N::PageUp}},
+    {"wheel at the minimum", "wheel+", 255, 0, 0, {}},
+    {"left click right of the handle", "left 180", 255, 0, 51, {N::PageDown, end}},
+    {"left click left of the handle", "left 20", 255, 255, 204, {N::PageUp, end}},
+    {"right click does nothing", "right 180", 255, 0, 0, {}},
+    {"middle click does nothing", "middle 180", 255, 0, 0, {}},
+    {"drag: each position, then the end", "drag", 255, 0, 110, {N::ThumbTrack, N::ThumbTrack, end}},
+    {"set by assistive technology", "assist", 255, 90, 100, {N::ThumbPosition}},
 };
+
+} // namespace
 
 class tst_TrackBar : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // Each row: one input on a bar of 0 to maximum at start, the value after it and the codes sent.
     void input_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<int>("maximum");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QList<int>>("codes");
-
-        const int end = N::EndTrack;
-        QTest::newRow("Right") << "Right" << 255 << 90 << 91 << QList<int>{N::LineDown, end};
-        QTest::newRow("Down") << "Down" << 255 << 90 << 91 << QList<int>{N::LineDown, end};
-        QTest::newRow("Left") << "Left" << 255 << 90 << 89 << QList<int>{N::LineUp, end};
-        QTest::newRow("Up") << "Up" << 255 << 90 << 89 << QList<int>{N::LineUp, end};
-        QTest::newRow("PageDown raises a page") << "PageDown" << 255 << 90 << 141 << QList<int>{N::PageDown, end};
-        QTest::newRow("PageUp lowers a page") << "PageUp" << 255 << 90 << 39 << QList<int>{N::PageUp, end};
-        QTest::newRow("joint PageDown 90 to 126") << "PageDown" << 180 << 90 << 126 << QList<int>{N::PageDown, end};
-        QTest::newRow("PageDown stops at the end") << "PageDown" << 255 << 250 << 255 << QList<int>{N::PageDown, end};
-        QTest::newRow("Home") << "Home" << 255 << 90 << 0 << QList<int>{N::Top, end};
-        QTest::newRow("End") << "End" << 255 << 90 << 255 << QList<int>{N::Bottom, end};
-        QTest::newRow("Home at the minimum: only the end") << "Home" << 255 << 0 << 0 << QList<int>{end};
-        QTest::newRow("held Right repeats the step") << "held" << 255 << 90 << 93
-                                                     << QList<int>{N::LineDown, N::LineDown, N::LineDown, end};
-        QTest::newRow("wheel away lowers") << "wheel+" << 255 << 90 << 87 << QList<int>{N::LineUp};
-        QTest::newRow("wheel toward raises") << "wheel-" << 255 << 90 << 93 << QList<int>{N::LineDown};
-        QTest::newRow("wheel with Ctrl pages") << "wheel+ctrl" << 255 << 90 << 39 << QList<int>{N::PageUp};
-        QTest::newRow("wheel at the minimum") << "wheel+" << 255 << 0 << 0 << QList<int>{};
-        QTest::newRow("left click right of the handle") << "left 180" << 255 << 0 << 51 << QList<int>{N::PageDown, end};
-        QTest::newRow("left click left of the handle") << "left 20" << 255 << 255 << 204 << QList<int>{N::PageUp, end};
-        QTest::newRow("right click does nothing") << "right 180" << 255 << 0 << 0 << QList<int>{};
-        QTest::newRow("middle click does nothing") << "middle 180" << 255 << 0 << 0 << QList<int>{};
-        QTest::newRow("set by assistive technology") << "assist" << 255 << 90 << 100 << QList<int>{N::ThumbPosition};
+        QTest::addColumn<int>("row");
+        for (int i = 0; i < int(std::size(rows)); ++i)
+            QTest::newRow(rows[i].name) << i;
     }
 
     void input()
     {
-        QFETCH(QString, input);
-        QFETCH(int, maximum);
-        QFETCH(int, start);
-        QFETCH(int, value);
-        QFETCH(QList<int>, codes);
+        QFETCH(int, row);
+        const Row &r = rows[row];
+        QWidget window;
+        auto *bar = new TrackBar(Qt::Horizontal, &window);
+        bar->setGeometry(10, 10, 200, 20);
+        bar->setRange(0, r.maximum);
+        bar->setValue(r.start);
+        QList<int> codes;
+        connect(bar, &TrackBar::notification, bar, [&codes](int code) { codes << code; });
+        window.resize(220, 40);
+        window.show();
+        bar->setFocus();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        Fixture f(maximum, start);
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const QString input = QString::fromLatin1(r.input);
         const QStringList words = input.split(' ');
         if (input.startsWith("wheel")) {
-            const int delta = words[0].contains('+') ? 120 : -120;
-            QWheelEvent wheel(QPointF(50, 10), f.bar->mapToGlobal(QPointF(50, 10)), {}, QPoint(0, delta), {},
+            QWheelEvent wheel(QPointF(50, 10), bar->mapToGlobal(QPointF(50, 10)), {},
+                              QPoint(0, input.contains('+') ? 120 : -120), {},
                               input.endsWith("ctrl") ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
-            QCoreApplication::sendEvent(f.bar, &wheel);
+            QCoreApplication::sendEvent(bar, &wheel);
             QVERIFY(wheel.isAccepted()); // also at the end, so a scrolling parent stays put
         } else if (words.size() == 2) {
             const Qt::MouseButton button = words[0] == "left" ? Qt::LeftButton
                 : words[0] == "right" ? Qt::RightButton : Qt::MiddleButton;
-            QTest::mouseClick(f.bar, button, {}, QPoint(words[1].toInt(), 10));
+            QTest::mouseClick(bar, button, {}, QPoint(words[1].toInt(), 10));
         } else if (input == "held") {
-            for (int i = 0; i < 3; ++i) {
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, {}, i > 0);
-                QCoreApplication::sendEvent(f.bar, &press);
-                QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, {}, i < 2);
-                QCoreApplication::sendEvent(f.bar, &release);
+            for (int i = 0; i < 3; ++i) { // repeated presses and releases, then the real release
+                QTest::simulateEvent(bar, true, Qt::Key_Right, {}, {}, i > 0);
+                QTest::simulateEvent(bar, false, Qt::Key_Right, {}, {}, i < 2);
             }
+        } else if (input == "drag") {
+            QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(4, 10));
+            QTest::mouseMove(bar, QPoint(44, 10));
+            QTest::mouseMove(bar, QPoint(84, 10));
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(84, 10));
         } else if (input == "assist") {
-            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(f.bar);
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(bar);
             QVERIFY(a && a->valueInterface());
+            QCOMPARE(a->role(), QAccessible::Slider);
             a->valueInterface()->setCurrentValue(100);
             QCOMPARE(a->text(QAccessible::Value), QStringLiteral("100"));
         } else {
             const QMetaEnum keys = QMetaEnum::fromType<Qt::Key>();
-            QTest::keyClick(f.bar, Qt::Key(keys.keyToValue(qPrintable("Key_" + input))));
+            QTest::keyClick(bar, Qt::Key(keys.keyToValue(qPrintable("Key_" + input))));
         }
-        QCOMPARE(f.bar->value(), value);
-        QCOMPARE(f.codes(), codes);
-    }
-
-    void dragNotifiesEachPositionAndTheRelease()
-    {
-        Fixture f(255, 0);
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        const QPoint handle = f.bar->rect().topLeft() + QPoint(4, 10);
-        QTest::mousePress(f.bar, Qt::LeftButton, {}, handle);
-        QTest::mouseMove(f.bar, handle + QPoint(40, 0));
-        QTest::mouseMove(f.bar, handle + QPoint(80, 0));
-        QTest::mouseRelease(f.bar, Qt::LeftButton, {}, handle + QPoint(80, 0));
-        QVERIFY(f.bar->value() > 0);
-        QCOMPARE(f.codes(), (QList<int>{N::ThumbTrack, N::ThumbTrack, N::EndTrack}));
-        // Set from code: nothing is notified.
-        f.bar->setValue(7);
-        QCOMPARE(f.codes(), QList<int>{});
+        QCOMPARE(bar->value(), r.value);
+        bar->setValue(7); // set from code: nothing is notified
+        QCOMPARE(codes, r.codes);
     }
 };
 
