@@ -332,6 +332,9 @@ void CSerialPort::WatcherBody()
         }
         if (set[0].revents & POLLIN)
             break;
+        // Suspended while this wait ran: serve nothing more until resumed.
+        if (m_suspended.load())
+            continue;
         if (set[1].revents & POLLIN) {
             TransmitSlot();
             continue;
@@ -434,6 +437,10 @@ void CSerialPort::TransmitSlot()
     size_t length = 0;
     {
         std::lock_guard<std::mutex> slot(m_slotLock);
+        // A send made after SuspendWatcher returned waits for the resume, even when this watcher
+        // was already on its way here; the raised write signal keeps it pending.
+        if (m_suspended.load())
+            return;
         m_writeSignal.Reset();
         if (!m_writeSlot)
             return;

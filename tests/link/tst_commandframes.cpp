@@ -1,10 +1,9 @@
+// Frames out (built), frames in (cut from the byte stream) and the fields read from replies.
 #include "link/CommandFrames.h"
 #include "link/FrameAssembler.h"
-#include "link/FrameChecksum.h"
+#include "link/ReplyParser.h"
 
 #include <QtTest>
-
-#include <vector>
 
 using namespace CommandFrames;
 
@@ -13,175 +12,123 @@ class TestCommandFrames : public QObject
     Q_OBJECT
 
 private slots:
-    void catalogue_data();
-    void catalogue();
-    void checksumWrapsAndNegatives();
-    void wideTimeKeepsItsDigits();
-    void trackingChecksumsHaveTwoDigits();
-    void thresholdRange();
-    void assembler_data();
-    void assembler();
-    void assemblerKeepsStateAcrossFeeds();
-};
-
-void TestCommandFrames::catalogue_data()
-{
-    QTest::addColumn<QString>("built");
-    QTest::addColumn<QString>("expected");
-    auto row = [](const char *name, const std::string &built, const char *expected) {
-        QTest::newRow(name) << QString::fromStdString(built) << QString::fromLatin1(expected);
-    };
-    row("angles request", RequestAngles(), "$0302060b#");
-    row("servo 1 at 90", SingleServo(1, 90), "$04070109066#");
-    row("servo 3 at 95", SingleServo(3, 95), "$0407030956d#");
-    row("servo 6 at 180", SingleServo(6, 180), "$040706180c5#");
-    row("pose over 500", AllServos({90, 90, 90, 90, 110, 180}, 500), "$05200609009009009011018005009d#");
-    row("pose over 1000 wraps", AllServos({90, 90, 90, 90, 90, 180}, 1000), "$05200609009009009009018010007d#");
-    row("servo id 5", WriteServoId(5), "$0602050d#");
-    row("middle", Middle(), "$070007#");
-    row("action 1", RunAction(1), "$0802010b#");
-    row("action 2", RunAction(2), "$0802020c#");
-    row("action 9", RunAction(9), "$08020913#");
-    row("action 10", RunAction(10), "$08021014#");
-    row("action 15", RunAction(15), "$08021519#");
-    row("stop", Stop(), "$090100a#");
-    row("restore", Restore(), "$090110b#");
-    row("median 3", SetMedian(3), "$0A02030f#");
-    row("restore medians", RestoreMedians(), "$0A02000c#");
-    row("light red", SetLight(Light::Red), "$0C02010F#");
-    row("light green", SetLight(Light::Green), "$0C020210#");
-    row("light blue", SetLight(Light::Blue), "$0C020311#");
-    row("light off", SetLight(Light::Off), "$0C02000E#");
-    row("light on", SetLight(Light::On), "$0C020412#");
-    row("face on", FaceTracking(true), "$0F01111#");
-    row("face off", FaceTracking(false), "$0F01010#");
-    row("colour off", ColourTracking(0), "$10010011#");
-    row("colour red", ColourTracking(1), "$10010112#");
-    row("colour yellow", ColourTracking(4), "$10010415#");
-    row("interaction", ColourInteraction(), "$10020517#");
-    row("start tracking", StartTracking(), "$10020618#");
-    row("area start", CalibrationArea(CalibrationStep::Start), "$11020114#");
-    row("area ok", CalibrationArea(CalibrationStep::Confirm), "$11020215#");
-    row("area cancel", CalibrationArea(CalibrationStep::Cancel), "$11020316#");
-    row("calibrate yellow", CalibrateColour(CalibrationStep::Start, 4), "$1302141a#");
-    row("calibrate red", CalibrateColour(CalibrationStep::Start, 1), "$13021117#");
-    row("calibrate ok yellow", CalibrateColour(CalibrationStep::Confirm, 4), "$1302241b#");
-    row("calibrate cancel yellow", CalibrateColour(CalibrationStep::Cancel, 4), "$1302341c#");
-    row("up", MoveArea(AreaMove::Up), "$1501117#");
-    row("down", MoveArea(AreaMove::Down), "$1501218#");
-    row("left", MoveArea(AreaMove::Left), "$1501319#");
-    row("right", MoveArea(AreaMove::Right), "$150141A#");
-    row("threshold 0", Threshold(0), "$140300017#");
-    row("threshold 90", Threshold(90), "$140309071#");
-    row("threshold 232", Threshold(232), "$1403232ff#");
-    row("threshold 233 wraps", Threshold(233), "$140323300#");
-    row("threshold 255", Threshold(255), "$140325516#");
-    row("sorting order none", ColourSorting(false, "0000"), "$0D060000013#");
-    row("sorting order rgby", ColourSorting(false, "1234"), "$0D06012341d#");
-    row("sorting start rgby", ColourSorting(true, "1234"), "$0D06112341e#");
-    row("stacking order rgby", ColourStacking(false, "1234"), "$0E06012341e#");
-    row("stacking start rgby", ColourStacking(true, "1234"), "$0E06112341f#");
-    row("sorting all yellow", ColourSorting(false, "4444"), "$0D060444423#");
-    row("garbage recognition", GarbageRecognition(), "$12020115#");
-    row("garbage sorting", GarbageSorting(), "$12020216#");
-}
-
-void TestCommandFrames::catalogue()
-{
-    QFETCH(QString, built);
-    QFETCH(QString, expected);
-    QCOMPARE(built, expected);
-}
-
-void TestCommandFrames::checksumWrapsAndNegatives()
-{
-    QCOMPARE(FrameChecksum(0x05, 20, {6, 90, 90, 90, 90, 110, 180, 500}), 0x9d);
-    QCOMPARE(FrameChecksum(0x0C, 2, {1}), 0x0f);
-    // A negative field still yields a byte, so the frame keeps its two checksum digits.
-    const int c = FrameChecksum(0x04, 7, {1, -20});
-    QVERIFY(c >= 0 && c <= 255);
-    QCOMPARE(c, (4 + 7 + 1 - 20 + 256) % 256);
-    const std::string frame = AllServos({0, 0, 0, 0, 0, 0}, -5);
-    QCOMPARE(QString::fromStdString(frame), QStringLiteral("$052006000000000000000000-0051a#"));
-}
-
-void TestCommandFrames::wideTimeKeepsItsDigits()
-{
-    // %04d sets only a minimum width: a five-digit time is printed whole and summed whole.
-    const std::string frame = AllServos({90, 90, 90, 90, 90, 180}, 12345);
-    const int checksum = (31 + 630 + 12345) % 256;
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "$05200609009009009009018012345%02x#", checksum);
-    QCOMPARE(QString::fromStdString(frame), QString::fromLatin1(expected));
-    QCOMPARE(AllServos({180, 180, 180, 180, 270, 180}, 9999).size(), size_t(32));
-}
-
-void TestCommandFrames::trackingChecksumsHaveTwoDigits()
-{
-    for (int colour = 0; colour <= 4; ++colour)
-        QCOMPARE(ColourTracking(colour).size(), size_t(10));
-    QCOMPARE(FaceTracking(true).size(), size_t(9));
-    QCOMPARE(FaceTracking(false).size(), size_t(9));
-}
-
-void TestCommandFrames::thresholdRange()
-{
-    for (int p = 0; p <= 255; ++p) {
-        const std::string frame = Threshold(p);
-        QCOMPARE(frame.size(), size_t(11));
-        const int checksum = std::stoi(frame.substr(8, 2), nullptr, 16);
-        QCOMPARE(checksum, (0x17 + p) % 256);
+    void built_data()
+    {
+        QTest::addColumn<QString>("built");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char *name, const std::string &built, const char *expected) {
+            QTest::newRow(name) << QString::fromStdString(built) << QString::fromLatin1(expected);
+        };
+        row("angles request", RequestAngles(), "$0302060b#");
+        row("servo 3 at 95", SingleServo(3, 95), "$0407030956d#");
+        row("pose over 500", AllServos({90, 90, 90, 90, 110, 180}, 500), "$05200609009009009011018005009d#");
+        row("pose over 1000 wraps", AllServos({90, 90, 90, 90, 90, 180}, 1000), "$05200609009009009009018010007d#");
+        // %04d is a minimum width: a five-digit time is printed and summed whole.
+        row("pose over 12345", AllServos({90, 90, 90, 90, 90, 180}, 12345), "$05200609009009009009018012345ce#");
+        // A negative field still leaves a two-digit checksum byte.
+        row("negative time", AllServos({0, 0, 0, 0, 0, 0}, -5), "$052006000000000000000000-0051a#");
+        row("servo id 5", WriteServoId(5), "$0602050d#");
+        row("middle", Middle(), "$070007#");
+        row("action 9", RunAction(9), "$08020913#");
+        row("stop", Stop(), "$090100a#");
+        row("median 3", SetMedian(3), "$0A02030f#");
+        row("restore medians", RestoreMedians(), "$0A02000c#");
+        row("light red", SetLight(Light::Red), "$0C02010F#");
+        row("light off", SetLight(Light::Off), "$0C02000E#");
+        row("face on", FaceTracking(true), "$0F01111#");
+        row("colour off", ColourTracking(0), "$10010011#");
+        row("start tracking", StartTracking(), "$10020618#");
+        row("area start", CalibrationArea(CalibrationStep::Start), "$11020114#");
+        row("calibrate red", CalibrateColour(CalibrationStep::Start, 1), "$13021117#");
+        row("calibrate ok yellow", CalibrateColour(CalibrationStep::Confirm, 4), "$1302241b#");
+        row("up", MoveArea(AreaMove::Up), "$1501117#");
+        row("right", MoveArea(AreaMove::Right), "$150141A#");
+        row("threshold 0", Threshold(0), "$140300017#");
+        row("threshold 232, last before the wrap", Threshold(232), "$1403232ff#");
+        row("threshold 233 wraps", Threshold(233), "$140323300#");
+        row("sorting order none", ColourSorting(false, "0000"), "$0D060000013#");
+        row("sorting order short", ColourSorting(false, "12"), "$0D060120016#");
+        row("sorting start rgby", ColourSorting(true, "1234"), "$0D06112341e#");
+        row("stacking start yyyy", ColourStacking(true, "44445"), "$0E061444425#");
+        row("garbage recognition", GarbageRecognition(), "$12020115#");
     }
-}
+    void built()
+    {
+        QFETCH(QString, built);
+        QFETCH(QString, expected);
+        QCOMPARE(built, expected);
+    }
 
-void TestCommandFrames::assembler_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QStringList>("frames");
-    const QByteArray body79(79, 'x');
-    const QByteArray body80(80, 'x');
-    QTest::newRow("plain") << QByteArray("$0102104#") << QStringList{"$0102104#"};
-    QTest::newRow("garbage before") << QByteArray("zz#q$0302060b#") << QStringList{"$0302060b#"};
-    QTest::newRow("stray hash dropped") << QByteArray("##$01#") << QStringList{"$01#"};
-    QTest::newRow("dollar inside is ordinary") << QByteArray("$ab$cd#") << QStringList{"$ab$cd#"};
-    QTest::newRow("two in a row") << QByteArray("$1#$2#") << QStringList{"$1#", "$2#"};
-    QTest::newRow("81 with hash is a frame")
-        << ("$" + body79 + "#") << QStringList{QString::fromLatin1("$" + body79 + "#")};
-    QTest::newRow("81 without hash abandoned")
-        << ("$" + body80 + "#$ok#") << QStringList{"$ok#"};
-    QTest::newRow("abandoned then next dollar")
-        << ("$" + body80 + "junk$ok#") << QStringList{"$ok#"};
-    QTest::newRow("empty") << QByteArray() << QStringList{};
-    QTest::newRow("unterminated") << QByteArray("$0302") << QStringList{};
-}
+    void assembled_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QStringList>("frames");
+        const QByteArray body79(79, 'x'), body80(80, 'x');
+        QTest::newRow("garbage before") << QByteArray("zz#q$0302060b#") << QStringList{"$0302060b#"};
+        QTest::newRow("stray hash dropped") << QByteArray("##$01#") << QStringList{"$01#"};
+        QTest::newRow("dollar inside is ordinary") << QByteArray("$ab$cd#") << QStringList{"$ab$cd#"};
+        QTest::newRow("two in a row") << QByteArray("$1#$2#") << QStringList{"$1#", "$2#"};
+        QTest::newRow("81 with hash is a frame") << "$" + body79 + "#" << QStringList{QString("$" + body79 + "#")};
+        QTest::newRow("81 without hash abandoned") << "$" + body80 + "#$ok#" << QStringList{"$ok#"};
+        QTest::newRow("abandoned then next dollar") << "$" + body80 + "junk$ok#" << QStringList{"$ok#"};
+        QTest::newRow("unterminated") << QByteArray("$0302") << QStringList{};
+    }
+    void assembled()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QStringList, frames);
+        QStringList got;
+        FrameAssembler assembler([&](const std::string &f) { got << QString::fromStdString(f); });
+        int completed = 0;
+        for (char c : input)
+            completed += assembler.Feed(c);
+        QCOMPARE(got, frames);
+        QCOMPARE(completed, frames.size());
+        // Reset forgets a frame begun: what follows stands alone.
+        assembler.Feed('$'), assembler.Feed('9'), assembler.Reset();
+        for (char c : QByteArray("7#$8#"))
+            assembler.Feed(c);
+        QCOMPARE(got.mid(frames.size()), QStringList{"$8#"});
+    }
 
-void TestCommandFrames::assembler()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(QStringList, frames);
-    QStringList got;
-    FrameAssembler assembler([&](const std::string &f) { got << QString::fromStdString(f); });
-    for (char c : input)
-        assembler.Feed(c);
-    QCOMPARE(got, frames);
-}
-
-void TestCommandFrames::assemblerKeepsStateAcrossFeeds()
-{
-    // A frame cut by a disconnection is completed by what arrives later.
-    std::vector<std::string> got;
-    FrameAssembler assembler([&](const std::string &f) { got.push_back(f); });
-    for (char c : std::string("$03200"))
-        assembler.Feed(c);
-    QVERIFY(assembler.collecting());
-    QCOMPARE(assembler.count(), 6);
-    for (char c : std::string("6#"))
-        assembler.Feed(c);
-    QCOMPARE(got.size(), size_t(1));
-    QCOMPARE(QString::fromStdString(got[0]), QStringLiteral("$032006#"));
-    QVERIFY(!assembler.collecting());
-    QCOMPARE(assembler.count(), 0);
-}
+    // Replies are read leniently: a field is its leading decimal number, cut at the text's end.
+    void replies_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read"); // code, version, then the angles or "none"
+        QTest::newRow("version") << "$010235#" << "1 V3.5 0 0 0 0 0 0";
+        QTest::newRow("version digits 5 and 6 only") << "$01xx12ab#" << "1 V1.2 0 0 0 0 0 0";
+        QTest::newRow("minor is the end mark") << "$01027#" << "1 V7.0 0 0 0 0 0 0";
+        QTest::newRow("hex code reads 0") << "$0A02ff#" << "0 V0.0 0 0 0 0 0 0";
+        QTest::newRow("one character") << "$3" << "3 V0.0 none";
+        QTest::newRow("angles") << "$032006090045120090110170xx#" << "3 V0.6 90 45 120 90 110 170";
+        QTest::newRow("garbage before") << "zz$032006999000180090090090ab#" << "0 V2.0 999 0 180 90 90 90";
+        QTest::newRow("short frame reads the end") << "$0320060901#" << "3 V0.6 90 1 0 0 0 0";
+        QTest::newRow("last field cut at the end") << "$03200609004512009011017#" << "3 V0.6 90 45 120 90 110 17";
+        QTest::newRow("blanks, signs, letters") << "$032006abc12x-05 7 +4.#" << "3 V0.6 0 12 -5 7 4 0";
+        // An earlier frame of another code: the windows run on from its "$" past its "#".
+        QTest::newRow("first frame wins") << "$01021#$032006001002003004005006x#" << "1 V1.0 0 200 600 100 200 300";
+        QTest::newRow("no end mark") << "$032006090045120090110170" << "3 V0.6 none";
+        QTest::newRow("end before start") << "#$032006090045120090110170" << "0 V0.0 none";
+    }
+    void replies()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        const std::string t = text.toStdString();
+        QString got = QString::number(ReplyParser::Code(t)) + ' ' + QString::fromStdString(ReplyParser::VersionText(t));
+        if (const auto angles = ReplyParser::JointAngles(t))
+            for (int a : *angles)
+                got += ' ' + QString::number(a);
+        else
+            got += " none";
+        QCOMPARE(got, read);
+        QCOMPARE(ReplyParser::ReadNumber("99999999999999", 0, 14), INT_MAX);
+        QCOMPARE(ReplyParser::ReadNumber("-99999999999999", 0, 15), INT_MIN);
+        QCOMPARE(ReplyParser::ReadNumber("$03", 2, 3), 3); // one character before the end
+        QCOMPARE(ReplyParser::ReadNumber("$03", 3, 3), 0); // starts exactly at the end
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCommandFrames)
 #include "tst_commandframes.moc"
