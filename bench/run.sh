@@ -11,8 +11,9 @@ if [ $# -lt 1 ] || [ ! -f "bench/$1/CMakeLists.txt" ]; then
 fi
 name=$1; shift
 build=build-bench
-# lib3ds and assimp are the loader benchmark's peers: only benchmarks install and link them.
-./scripts/deps.sh lib3ds-dev libassimp-dev
+# lib3ds and assimp are the loader benchmark's peers, XTest drives the keyboard for the idle
+# benchmark: only benchmarks install and link them.
+./scripts/deps.sh lib3ds-dev libassimp-dev libxtst-dev
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON -DKORVANE_TESTS=OFF \
       -DKORVANE_SANITIZE=OFF >/dev/null
 cmake --build "$build" --target "bench_$name" -j"$(nproc)" >&2

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     auto *view = new ClearingView;
     window.setCentralWidget(view);
     window.setGeometry(window.screen()->availableGeometry());
-    new StartupProbe({view}, view, true, &window);
+    new StartupProbe({view}, view, StartupProbe::quitRequested(), &window);
     window.showMaximized();
     return app.exec();
 }
