@@ -202,6 +202,10 @@ void CMainFrame::createStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QString::number(ID_VIEW_STATUS_BAR));
+    // A window of its own: the clock repaints it every second, and inside the window that holds
+    // the OpenGL view each repaint would compose the whole window again (a software GL driver
+    // spends tens of milliseconds on it, on the UI thread).
+    bar->setAttribute(Qt::WA_NativeWindow);
     m_headingPane = indicatorPane(bar, ID_INDICATOR_HEADING, QStringLiteral(" 000度"), QStringLiteral("Heading"));
     m_timePane = indicatorPane(bar, ID_INDICATOR_TIME, QStringLiteral("0000-00-00 00:00:00"), QStringLiteral("Date and time"));
     m_capsPane = indicatorPane(bar, ID_INDICATOR_CAPS, QStringLiteral("CAPS"), QStringLiteral("Caps Lock"));
