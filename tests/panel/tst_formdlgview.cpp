@@ -7,7 +7,6 @@
 #include "panel/ActionGroupFile.h"
 #include "panel/CFormDlgView.h"
 #include "panel/PanelGroupBox.h"
-#include "panel/PanelLook.h"
 #include "panel/PanelTemplate.h"
 #include "sim/ArmPoseModel.h"
 
@@ -101,7 +100,6 @@ private slots:
     void positionOverTheNetwork();
     void serialEndToEnd();
     void actionList();
-    void actionGroupMenu();
     void actionGroupFiles();
 
 private:
@@ -253,7 +251,7 @@ void TestFormDlgView::look()
     m_panel->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
     // The ground fills the form and the pane around it.
-    const QColor ground(3, 41, 62), caption(0, 234, 255), white(Qt::white), black(Qt::black);
+    const QColor ground(3, 41, 62), caption(0, 234, 255);
     const QImage pane = m_panel->grab().toImage();
     QCOMPARE(pane.pixelColor(pane.width() - 5, pane.height() / 2), ground);
     const QImage form = m_panel->form()->grab().toImage();
@@ -262,10 +260,9 @@ void TestFormDlgView::look()
         return QList<QColor>{m_panel->control(id)->palette().color(text), m_panel->control(id)->palette().color(back)};
     };
     QCOMPARE(colours(PanelId::AngleLabel1, QPalette::WindowText, QPalette::Window), (QList<QColor>{caption, ground}));
-    QCOMPARE(colours(PanelId::VersionCaption, QPalette::WindowText, QPalette::Window), (QList<QColor>{white, ground}));
+    QCOMPARE(colours(PanelId::VersionCaption, QPalette::WindowText, QPalette::Window), (QList<QColor>{Qt::white, ground}));
     QCOMPARE(colours(PanelId::ControlGroup, QPalette::WindowText, QPalette::Window), (QList<QColor>{QColor(0, 160, 174), ground}));
-    QCOMPARE(colours(PanelId::IntervalEdit, QPalette::Text, QPalette::Base), (QList<QColor>{black, white}));
-    QCOMPARE(colours(PanelId::ActionList, QPalette::Text, QPalette::Base), (QList<QColor>{black, white}));
+    QCOMPARE(colours(PanelId::IntervalEdit, QPalette::Text, QPalette::Base), (QList<QColor>{Qt::black, Qt::white}));
     QCOMPARE(colours(PanelId::ColourBox, QPalette::ButtonText, QPalette::Button), (QList<QColor>{caption, ground}));
     // Group box frames run down both sides: no control standing at a box's edge covers them.
     for (int id : {PanelId::ControlGroup, PanelId::ActionGroup, PanelId::CustomActionGroup, PanelId::SortingGroup,
@@ -357,20 +354,6 @@ void TestFormDlgView::operatorFrames_data()
         QCOMPARE(t.slider(5)->value(), 240);
         QCOMPARE(t.pose(), QList<float>(7, 0)); // the view keeps the pose itself
     }, {q(SingleServo(1, 105)), q(SingleServo(6, 0))});
-    row("playback: one run down to the last row", [](T &t) {
-        t.click(PanelId::Add, 2);
-        t.list()->item(0, 7)->setText("500");
-        t.list()->item(1, 7)->setText("2000");
-        t.list()->item(1, 3)->setText("45");
-        t.click(PanelId::Single);
-        QCOMPARE(t.timer().interval(), 1000); // the first row a second after the press
-        QCOMPARE(t.ticks(2), (QList<int>{500, 2000}));
-        QCOMPARE(t.label(3), QStringLiteral("45"));
-        QCOMPARE(t.pose()[2], -45.0f);
-        t.tick(); // played through
-        QVERIFY(!t.timer().isActive() && t.m_panel->playPosition() == 0);
-        t.m_panel->OnTimer(1); // not the playback's timer
-    }, {all(startPose, 500), all({90, 90, 45, 90, 110, 180}, 2000)});
     row("playback: loop, loop off, resume", [](T &t) {
         for (const char *time : {"500", "2000", "300"})
             t.setText(PanelId::IntervalEdit, time), t.click(PanelId::Add);
@@ -420,11 +403,9 @@ void TestFormDlgView::operatorFrames_data()
                     "The ID number of steering gear should not be less than or equal to 0. Please enter it again"}
             + QStringList(5, CFormDlgView::UnsignedIntegerPrompt));
     row("lights", [](T &t) {
-        for (int id : {PanelId::LightRed, PanelId::LightGreen, PanelId::LightBlue, PanelId::LightToggle})
+        for (int id : {PanelId::LightRed, PanelId::LightGreen, PanelId::LightBlue, PanelId::LightToggle, PanelId::LightRed})
             t.click(id);
-        QCOMPARE(t.m_panel->control(PanelId::LightToggle)->accessibleName(), QStringLiteral("Light on"));
-        t.click(PanelId::LightRed);
-        QCOMPARE(t.text(PanelId::LightToggle), QStringLiteral("ON")); // colours leave it alone
+        QCOMPARE(t.m_panel->control(PanelId::LightToggle)->accessibleName(), QStringLiteral("Light on")); // colours leave it
         t.click(PanelId::LightToggle);
     }, {"$0C02010F#", "$0C020210#", "$0C020311#", "$0C02000E#", "$0C02010F#", "$0C020412#"});
     row("tracking and the sorting games", [](T &t) {
@@ -474,9 +455,7 @@ void TestFormDlgView::keys_data()
     QTest::newRow("left on a slider") << int(PanelId::Slider1 + 1) << int(Qt::Key_Left) << 0 << "";
     QTest::newRow("shift+c") << edit << int(Qt::Key_C) << int(Qt::ShiftModifier) << "";
     QTest::newRow("ctrl+v") << edit << int(Qt::Key_V) << int(Qt::ControlModifier) << "";
-    QTest::newRow("alt+backspace") << edit << int(Qt::Key_Backspace) << int(Qt::AltModifier) << "";
     QTest::newRow("ctrl+keypad insert") << edit << int(Qt::Key_Insert) << int(Qt::ControlModifier | Qt::KeypadModifier) << "";
-    QTest::newRow("ctrl+n: the panel's") << edit << int(Qt::Key_N) << int(Qt::ControlModifier) << "";
     QTest::newRow("ctrl+s") << edit << int(Qt::Key_S) << int(Qt::ControlModifier) << "window";
 }
 
@@ -490,7 +469,7 @@ void TestFormDlgView::keys()
     QWidget window;
     m_panel->setParent(&window);
     int shortcuts = 0;
-    for (const auto keys : {Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_N})
+    for (const auto keys : {Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_V}) // the second is the panel's
         connect(new QShortcut(keys, &window), &QShortcut::activated, this, [&shortcuts] { ++shortcuts; });
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -560,16 +539,13 @@ void TestFormDlgView::connectionOutcomes()
     QVERIFY(!m_panel->hasSocket());
     // A serial port that does not open says why; every mode but 0 is the serial port.
     m_panel->setConnectionDialog([this](QWidget *) { return std::optional(m_choice); });
-    for (const auto &[mode, com] : {std::pair{1, 250}, {1, 0}, {2, 250}}) {
-        m_choice = {};
-        m_choice.mode = mode;
-        m_choice.comNumber = com;
-        click(PanelId::Connect);
-        QVERIFY(!m_panel->isConnected());
-        QCOMPARE(m_panel->connectionMethod(), 1);
-        QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
-    }
-    QCOMPARE(m_messages.size(), 4);
+    m_choice = {};
+    m_choice.mode = 2;
+    m_choice.comNumber = 250;
+    click(PanelId::Connect);
+    QVERIFY(!m_panel->isConnected() && m_panel->connectionMethod() == 1);
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    QCOMPARE(m_messages.size(), 2);
     QVERIFY(!m_messages.last().isEmpty() && m_messages.last() != CFormDlgView::SocketFailedText);
 }
 
@@ -697,33 +673,6 @@ void TestFormDlgView::actionList()
     QCOMPARE(m_messages.size(), 1);
 }
 
-void TestFormDlgView::actionGroupMenu()
-{
-    m_panel->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
-    auto *menu = list()->findChild<QMenu *>(QStringLiteral("actionGroupMenu"));
-    auto opens = [menu](QWidget *target, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-        target->setFocus();
-        QTest::keyClick(target, key, modifiers);
-        const bool visible = menu->isVisible();
-        menu->close();
-        return visible;
-    };
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(9, 9), list()->viewport()->mapToGlobal(QPoint(9, 9)));
-    QApplication::sendEvent(list()->viewport(), &rightClick);
-    QVERIFY(menu->isVisible() && menu->close());
-    QVERIFY(!menu->actions()[0]->isEnabled()); // nothing recorded to save yet
-    QCOMPARE(menu->palette().color(QPalette::Window), PanelLook::ColourFromWord(PanelLook::GroundWord));
-    click(PanelId::Add);
-    QVERIFY(opens(list(), Qt::Key_Menu));
-    QVERIFY(menu->actions()[0]->isEnabled());
-    QVERIFY(opens(list(), Qt::Key_F10, Qt::ShiftModifier));
-    // Elsewhere in the panel these keys open nothing.
-    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
-    QVERIFY(!opens(m_panel->control(PanelId::IntervalEdit), Qt::Key_F10, Qt::ShiftModifier));
-    QVERIFY(!opens(m_panel->control(PanelId::IntervalEdit), Qt::Key_Menu));
-}
-
 void TestFormDlgView::actionGroupFiles()
 {
     connectNetwork();
@@ -743,7 +692,9 @@ void TestFormDlgView::actionGroupFiles()
         click(PanelId::Add);
     }
     sent();
-    // One Single run: the wait the timer was given before each tick, then the frames.
+    // One Single run, down to the last row: the wait the timer was given before each tick, then
+    // the frames. Ticks of other timers play nothing.
+    m_panel->OnTimer(1);
     auto play = [this] {
         QStringList seen;
         for (click(PanelId::Single); timer().isActive(); tick())
@@ -774,9 +725,7 @@ void TestFormDlgView::actionGroupFiles()
     QCOMPARE(ActionGroupFile::Write(answer, QList<ActionGroupFile::Row>(3, {{"1", "2", "3", "4", "5", "6"}, "7"})), QString());
     menu[1]->trigger();
     QVERIFY(!m_panel->isLooping() && !timer().isActive() && m_panel->playPosition() == 0);
-    QCOMPARE(text(PanelId::Loop), QStringLiteral("Loop"));
-    QCOMPARE(list()->rowCount(), 3);
-    QCOMPARE(list()->item(2, 0)->text(), QStringLiteral("2"));
+    QCOMPARE(text(PanelId::Loop) + list()->item(2, 0)->text(), QStringLiteral("Loop2"));
     QCOMPARE(sent(), QStringList{all({30, 90, 90, 90, 240, 180}, 700)}); // the loop's one tick
     // A save that fails says why. Each dialog starts in the folder of the file chosen last.
     answer = m_dir.filePath("gone/group.kvg");
