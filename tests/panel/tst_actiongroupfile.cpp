@@ -71,19 +71,15 @@ void TestActionGroupFile::parse_data()
     QTest::newRow("six fields") << header + "90\t90\t90\t90\t90\t90\n" << 0 << fields.arg(6);
     QTest::newRow("tab in interval") << header + good + "\t5\n" << 0 << fields.arg(8);
     QTest::newRow("letters") << header + "90\t9x\t90\t90\t90\t90\t1\n" << 0 << notWhole.arg(2);
-    QTest::newRow("blank") << header + "90\t90\t 90\t90\t90\t90\t1\n" << 0 << notWhole.arg(3);
-    QTest::newRow("wide digits") << header + "90\t90\t90\t90\t90\t\xEF\xBC\x99\xEF\xBC\x90\t1\n" << 0 << notWhole.arg(6);
+    QTest::newRow("a sign alone") << header + "90\t90\t-\t90\t90\t90\t1\n" << 0 << notWhole.arg(3);
     QTest::newRow("servo 1 181") << header + "181\t90\t90\t90\t90\t90\t1\n" << 0 << range.arg(1).arg(180);
     QTest::newRow("servo 5 271") << header + "90\t90\t90\t90\t271\t90\t1\n" << 0 << range.arg(5).arg(270);
     QTest::newRow("negative") << header + "90\t-1\t90\t90\t90\t90\t1\n" << 0 << range.arg(2).arg(180);
-    QTest::newRow("past int") << header + "90\t90\t90\t90\t90\t99999999999999\t1\n" << 0 << range.arg(6).arg(180);
     QTest::newRow("33 characters") << header + angles + e32 + "x" << 0
                                    << "Line 2: the interval text is longer than 32 characters.";
     QTest::newRow("C0 control") << header + good + "\x01" << 0 << control;
-    QTest::newRow("C1 control") << header + good + "\xc2\x85" << 0 << control;
     QTest::newRow("invalid byte") << header + good + "\xff" << 0 << utf8;
     QTest::newRow("cut sequence") << header + good + "\xc3" << 0 << utf8;
-    QTest::newRow("surrogate") << header + good + "\xed\xa0\x80" << 0 << utf8;
     QTest::newRow("line numbers count blank lines")
         << header + good + "\n\n\n" + good + "\t" << 0 << QString(fields).replace("Line 2", "Line 5").arg(8);
     QTest::newRow("10001 rows") << many + good << 0 << "Line 10002: more than 10000 rows.";
@@ -152,9 +148,13 @@ void TestActionGroupFile::readRefusesPipesAndHugeFiles()
     const QString fifo = dir.filePath("pipe.kvg");
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QCOMPARE(ActionGroupFile::Read(fifo).error, "Not a regular file."); // without waiting for a writer
-    QFile huge(dir.filePath("huge.kvg"));
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(ActionGroupFile::MaxBytes + 1));
-    QCOMPARE(ActionGroupFile::Read(huge.fileName()).error, "The file is larger than 1 MB.");
+    // 1 MB is the most a file may hold.
+    QFile file(dir.filePath("large.kvg"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(header + QByteArray(ActionGroupFile::MaxBytes - header.size(), '\n')));
+    file.flush();
+    QCOMPARE(ActionGroupFile::Read(file.fileName()).error, QString());
+    QVERIFY(file.write("\n") && file.flush());
+    QCOMPARE(ActionGroupFile::Read(file.fileName()).error, "The file is larger than 1 MB.");
 }
 
 QTEST_GUILESS_MAIN(TestActionGroupFile)

@@ -1,11 +1,11 @@
+// The sorting-game dialog: the frames its buttons, rows and threshold send, and its names.
 #include "controls/CButtonEx.h"
 #include "controls/TrackBar.h"
 #include "panel/CDialogColorPlay.h"
 
 #include <QAccessible>
-#include <QPushButton>
+#include <QGroupBox>
 #include <QRadioButton>
-#include <QSlider>
 #include <QtTest>
 
 class TestDialogColorPlay : public QObject
@@ -15,22 +15,24 @@ class TestDialogColorPlay : public QObject
 private slots:
     void init();
     void cleanup();
-    void initialState();
+    void startsEmptyAndNamed();
     void orderFrames_data();
     void orderFrames();
-    void garbageAndArrows();
-    void calibrationLatchesModeAtStart();
-    void calibrationWithoutColourWarns();
-    void colourCalibrationClickExplainsEveryTime();
-    void thresholdSendsOnEveryNotification();
-    void thresholdChecksumWraps();
+    void garbageArrowsAndClose();
+    void calibration();
+    void threshold();
     void assistiveToolsActLikeClicks();
-    void closeSendsNothing();
 
 private:
-    QStringList takeFrames();
-    void click(int id);
-    void chooseRow(int row, int colour);
+    QStringList takeFrames() { return std::exchange(m_frames, {}); }
+    void click(int id)
+    {
+        auto *button = m_dialog->findChild<QAbstractButton *>(QString::number(id));
+        QVERIFY2(button, qPrintable(QString::number(id)));
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+    }
+    // colour 0 is "No", 1 to 4 red, green, blue, yellow.
+    void chooseRow(int row, int colour) { click(colour == 0 ? 1122 + row - 1 : 1106 + (row - 1) * 4 + colour - 1); }
 
     std::unique_ptr<CDialogColorPlay> m_dialog;
     QStringList m_frames;
@@ -42,9 +44,7 @@ void TestDialogColorPlay::init()
     m_frames.clear();
     m_messages.clear();
     CDialogColorPlay::setMessageHook([this](const QString &text) { m_messages << text; });
-    m_dialog = std::make_unique<CDialogColorPlay>([this](const std::string &f) {
-        m_frames << QString::fromStdString(f);
-    });
+    m_dialog = std::make_unique<CDialogColorPlay>([this](const std::string &f) { m_frames << QString::fromStdString(f); });
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
 }
@@ -55,30 +55,8 @@ void TestDialogColorPlay::cleanup()
     CDialogColorPlay::setMessageHook({});
 }
 
-QStringList TestDialogColorPlay::takeFrames()
+void TestDialogColorPlay::startsEmptyAndNamed()
 {
-    QCoreApplication::processEvents();
-    QStringList frames;
-    frames.swap(m_frames);
-    return frames;
-}
-
-void TestDialogColorPlay::click(int id)
-{
-    auto *button = m_dialog->findChild<QAbstractButton *>(QString::number(id));
-    QVERIFY2(button, qPrintable(QString::number(id)));
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
-}
-
-void TestDialogColorPlay::chooseRow(int row, int colour)
-{
-    const int id = colour == 0 ? 1122 + row - 1 : 1106 + (row - 1) * 4 + colour - 1;
-    click(id);
-}
-
-void TestDialogColorPlay::initialState()
-{
-    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Sorting game"));
     QCOMPARE(m_dialog->order(), QStringLiteral("0000"));
     QCOMPARE(m_dialog->calibrationMode(), 0);
     QVERIFY(m_dialog->findChild<QRadioButton *>("1141")->isChecked());
@@ -87,10 +65,17 @@ void TestDialogColorPlay::initialState()
         QCOMPARE(m_dialog->swatchColor(row), QColor(255, 255, 255));
         QVERIFY(!m_dialog->findChild<CButtonEx *>(QString::number(1101 + row))->isEnabled());
     }
-    QCOMPARE(m_dialog->threshold()->value(), 0);
     QCOMPARE(m_dialog->threshold()->maximum(), 255);
-    auto *close = m_dialog->findChild<QPushButton *>("1");
-    QVERIFY(close && close->isDefault());
+    // Every control is named for assistive tools, focusable ones each differently.
+    QSet<QString> focusable;
+    for (QWidget *w : m_dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const QString name = w->accessibleName();
+        QVERIFY2(!name.isEmpty() && !(w->focusPolicy() != Qt::NoFocus && focusable.contains(name)), qPrintable(name));
+        if (w->focusPolicy() != Qt::NoFocus)
+            focusable.insert(name);
+    }
+    QVERIFY(focusable.contains(QStringLiteral("Row 3 Blue")) && focusable.contains(QStringLiteral("Move area up")));
+    QCOMPARE(m_dialog->findChildren<QGroupBox *>().at(0)->accessibleName(), m_dialog->findChildren<QGroupBox *>().at(0)->title());
 }
 
 void TestDialogColorPlay::orderFrames_data()
@@ -101,16 +86,15 @@ void TestDialogColorPlay::orderFrames_data()
                           << QStringList{"$0D060000013#", "$0D061000014#", "$0E060000014#", "$0E061000015#"};
     QTest::newRow("rgby") << QList<int>{1, 2, 3, 4}
                           << QStringList{"$0D06012341d#", "$0D06112341e#", "$0E06012341e#", "$0E06112341f#"};
-    QTest::newRow("all yellow") << QList<int>{4, 4, 4, 4}
-                                << QStringList{"$0D060444423#", "$0D061444424#", "$0E060444424#", "$0E061444425#"};
-    QTest::newRow("repeated colour") << QList<int>{1, 1, 0, 0}
-                                     << QStringList{"$0D060110015#", "$0D061110016#", "$0E060110016#", "$0E061110017#"};
+    QTest::newRow("repeated colour, back to none")
+        << QList<int>{1, 1, 4, 0} << QStringList{"$0D060114019#", "$0D06111401a#", "$0E06011401a#", "$0E06111401b#"};
 }
 
 void TestDialogColorPlay::orderFrames()
 {
     QFETCH(QList<int>, rows);
     QFETCH(QStringList, frames);
+    chooseRow(4, 2);
     for (int row = 1; row <= 4; ++row)
         chooseRow(row, rows.at(row - 1));
     const QColor expected[] = {Qt::white, QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255), QColor(255, 255, 0)};
@@ -121,28 +105,32 @@ void TestDialogColorPlay::orderFrames()
     QCOMPARE(takeFrames(), frames);
 }
 
-void TestDialogColorPlay::garbageAndArrows()
+void TestDialogColorPlay::garbageArrowsAndClose()
 {
     for (int id : {1139, 1140, 1144, 1145, 1146, 1147})
         click(id);
-    QCOMPARE(takeFrames(), QStringList({"$12020115#", "$12020216#", "$1501117#", "$1501218#", "$1501319#",
-                                        "$150141A#"}));
+    QCOMPARE(takeFrames(), QStringList({"$12020115#", "$12020216#", "$1501117#", "$1501218#", "$1501319#", "$150141A#"}));
+    QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);
+    click(1);
+    QCOMPARE(rejected.count(), 1);
+    QCOMPARE(takeFrames(), QStringList());
 }
 
-void TestDialogColorPlay::calibrationLatchesModeAtStart()
+void TestDialogColorPlay::calibration()
 {
     // Area mode: the fixed frames.
-    click(1132);
-    click(1134);
-    click(1133);
+    for (int id : {1132, 1134, 1133})
+        click(id);
     QCOMPARE(takeFrames(), QStringList({"$11020114#", "$11020215#", "$11020316#"}));
-
-    // Colour mode chosen but not started: OK still uses area mode.
+    // Colour mode explains itself on every click; chosen but not started, OK stays in area mode.
     chooseRow(1, 4);
     click(1142);
+    click(1142);
+    QCOMPARE(m_messages.size(), 2);
+    QVERIFY(m_messages.at(0).startsWith("Please select the color to be calibrated in the color selection order area. "
+                                        "Then, press <Start>."));
     click(1134);
     QCOMPARE(takeFrames(), QStringList({"$11020215#"}));
-
     click(1132);
     QCOMPARE(takeFrames(), QStringList({"$1302141a#"}));
     // Back to area mode without Start: OK keeps the colour path, with row 1 as it is now.
@@ -151,32 +139,16 @@ void TestDialogColorPlay::calibrationLatchesModeAtStart()
     click(1134);
     click(1133);
     QCOMPARE(takeFrames(), QStringList({"$13022118#", "$13023119#"}));
-}
-
-void TestDialogColorPlay::calibrationWithoutColourWarns()
-{
+    // Without a colour in row 1 the colour path only warns.
+    chooseRow(1, 0);
     click(1142);
-    m_messages.clear();
     click(1132);
     click(1134);
     QCOMPARE(takeFrames(), QStringList());
-    QCOMPARE(m_messages.size(), 2);
-    QCOMPARE(m_messages.at(0),
-             QStringLiteral("Please select the color to be calibrated in the color selection order area!"));
+    QCOMPARE(m_messages.mid(3), QStringList(2, "Please select the color to be calibrated in the color selection order area!"));
 }
 
-void TestDialogColorPlay::colourCalibrationClickExplainsEveryTime()
-{
-    click(1142);
-    click(1142);
-    QCOMPARE(m_messages.size(), 2);
-    QVERIFY(m_messages.at(0).startsWith("Please select the color to be calibrated in the color selection order area. "
-                                        "Then, press <Start>."));
-    QCOMPARE(m_dialog->calibrationMode(), 0);
-    QCOMPARE(takeFrames(), QStringList());
-}
-
-void TestDialogColorPlay::thresholdSendsOnEveryNotification()
+void TestDialogColorPlay::threshold()
 {
     QSlider *slider = m_dialog->threshold();
     slider->setFocus();
@@ -189,11 +161,11 @@ void TestDialogColorPlay::thresholdSendsOnEveryNotification()
     QCOMPARE(takeFrames(), QStringList({"$140308970#", "$140308970#"}));
     // PageDown raises by a fifth of 255; right and middle clicks send nothing.
     QTest::keyClick(slider, Qt::Key_PageDown);
-    QCOMPARE(takeFrames(), QStringList({"$1403140a3#", "$1403140a3#"}));
     QTest::mouseClick(slider, Qt::RightButton, {}, QPoint(4, slider->height() / 2));
     QTest::mouseClick(slider, Qt::MiddleButton, {}, QPoint(slider->width() - 2, slider->height() / 2));
-    QCOMPARE(takeFrames(), QStringList());
-    QCOMPARE(slider->value(), 140);
+    QCOMPARE(takeFrames(), QStringList({"$1403140a3#", "$1403140a3#"}));
+    QTest::keyClick(slider, Qt::Key_End);
+    QCOMPARE(takeFrames(), QStringList({"$140325516#", "$140325516#"}));
 }
 
 void TestDialogColorPlay::assistiveToolsActLikeClicks()
@@ -211,27 +183,6 @@ void TestDialogColorPlay::assistiveToolsActLikeClicks()
     // The threshold set by assistive technology sends once.
     QAccessible::queryAccessibleInterface(m_dialog->threshold())->valueInterface()->setCurrentValue(90);
     QCOMPARE(takeFrames(), QStringList({"$140309071#"}));
-}
-
-void TestDialogColorPlay::thresholdChecksumWraps()
-{
-    QSlider *slider = m_dialog->threshold();
-    slider->setFocus();
-    slider->setValue(231);
-    QTest::keyClick(slider, Qt::Key_Right);
-    QTest::keyClick(slider, Qt::Key_Right);
-    QCOMPARE(takeFrames(), QStringList({"$1403232ff#", "$1403232ff#", "$140323300#", "$140323300#"}));
-    slider->setValue(254);
-    QTest::keyClick(slider, Qt::Key_End);
-    QCOMPARE(takeFrames(), QStringList({"$140325516#", "$140325516#"}));
-}
-
-void TestDialogColorPlay::closeSendsNothing()
-{
-    QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);
-    click(1);
-    QCOMPARE(rejected.count(), 1);
-    QCOMPARE(takeFrames(), QStringList());
 }
 
 QTEST_MAIN(TestDialogColorPlay)

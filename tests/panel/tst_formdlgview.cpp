@@ -1,768 +1,681 @@
-// The panel on its own, without a connection: controls, field exchange, keyboard, joint angles,
-// replies and the action list. Frames on the wire are covered by tst_panellink.
-#include "panel/DialogUnits.h"
+// The control panel end to end: what the operator does, what reaches a stand-in controller (a
+// loopback TCP server, or a pseudo-terminal mapped to a COM number) and what the panel shows.
+#include "controls/CBitSlider.h"
+#include "controls/CBitWnd.h"
+#include "link/CommandFrames.h"
+#include "link/PrivateProfile.h"
 #include "panel/ActionGroupFile.h"
 #include "panel/CFormDlgView.h"
-#include "panel/PanelLook.h"
+#include "panel/PanelGroupBox.h"
 #include "panel/PanelTemplate.h"
 #include "sim/ArmPoseModel.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QHeaderView>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
-#include <QShortcut>
 #include <QSettings>
-#include <QAccessible>
-#include <QSlider>
-#include <QStandardPaths>
-#include <QTemporaryDir>
+#include <QShortcut>
 #include <QTableWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
-#include <memory>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+using namespace CommandFrames;
+
+namespace {
+
+// Accepts connections and collects what arrives, cut into frames at each "#".
+struct FrameServer : QObject
+{
+    FrameServer()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = peer = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { received += socket->readAll(), onData(); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] { peerClosed = socket == peer; });
+        });
+    }
+    QStringList frames() const
+    {
+        QStringList frames;
+        QByteArray rest = received;
+        for (qsizetype end; (end = rest.indexOf('#')) >= 0; rest.remove(0, end + 1))
+            frames << QString::fromLatin1(rest.left(end + 1));
+        return frames;
+    }
+    void reply(const QByteArray &bytes) { peer->write(bytes), peer->flush(); }
+
+    QTcpServer server;
+    QTcpSocket *peer = nullptr;
+    QByteArray received;
+    bool peerClosed = false;
+    std::function<void()> onData = [] {};
+};
+
+QString q(const std::string &frame)
+{
+    return QString::fromStdString(frame);
+}
+
+QString all(const std::array<int, 6> &angles, int time)
+{
+    return q(AllServos(angles, time));
+}
+
+// A frame the panel never sends: once it has arrived, everything sent before it has too.
+const char *const sentinel = "$sentinel#";
+const std::array<int, 6> startPose{90, 90, 90, 90, 110, 180};
+
+} // namespace
 
 class TestFormDlgView : public QObject
 {
     Q_OBJECT
+
+public:
+    using Script = std::function<void(TestFormDlgView &)>;
 
 private slots:
     void initTestCase();
     void init();
     void cleanup();
 
-    void everyControlOfTheTemplate();
-    void layoutInDialogUnits();
-    void startUp();
-    void actionListColumns();
-    void fieldExchangeRoundTrip();
-    void idNumberValidation_data();
-    void idNumberValidation();
-    void sliderMovesUpdateLabelsAndPose_data();
-    void sliderMovesUpdateLabelsAndPose();
-    void programmeMovesAreNotNotifications();
-    void middleResetsEverything();
-    void stopToggles();
-    void spaceTogglesStopWherever_data();
-    void spaceTogglesStopWherever();
-    void tableKeysAreConsumed_data();
-    void tableKeysAreConsumed();
-    void saveKeyIsLeftToTheWindow();
-    void setJointFromView_data();
-    void setJointFromView();
-    void serialReplies_data();
-    void serialReplies();
-    void brokenFrameMergesWithTheNext();
-    void addDeleteClear();
-    void deleteNeedsASelection();
-    void playbackTimerIntervals();
-    void loopRestartsAndLoopOffResumes();
-    void emptyGroupRefusesPlayback();
-    void playbackOddTimes();
-    void disconnectedSendsNothingButStillMoves();
-    void actionGroupMenu_data();
-    void actionGroupMenu();
-    void openReplacesTheGroupOrNothing();
+    void controlsAndStartUp();
+    void look();
+    void operatorFrames_data();
+    void operatorFrames();
+    void keys_data();
+    void keys();
+    void connectionOutcomes();
+    void positionOverTheNetwork();
+    void serialEndToEnd();
+    void actionList();
+    void actionGroupFiles();
 
 private:
-    QString label(int servo) const;
-    QSlider *slider(int servo) const;
-    QPushButton *button(int id) const;
-    void userMove(int servo, int position);
+    // Presses Connect for the loopback controller; waits for the link unless told not to.
+    void connectNetwork(int videoAddrChanged = 0, bool wait = true);
+    QStringList sent();
+    template <typename T = QWidget>
+    T *ctl(int id) const { return qobject_cast<T *>(m_panel->control(id)); }
+    QAbstractButton *button(int id) const { return ctl<QAbstractButton>(id); }
+    void click(int id, int times = 1) const
+    {
+        while (times-- > 0)
+            button(id)->click();
+    }
+    void tick() const { m_panel->OnTimer(PanelId::PlaybackTimer); }
+    // The wait the playback timer is given after each of n ticks.
+    QList<int> ticks(int n) const
+    {
+        QList<int> waits;
+        while (n-- > 0)
+            tick(), waits << timer().interval();
+        return waits;
+    }
+    const QTimer &timer() const { return m_panel->playbackTimer(); }
+    void setText(int id, const QString &text) const { ctl<QLineEdit>(id)->setText(text); }
+    QSlider *slider(int servo) const { return ctl<QSlider>(PanelId::Slider1 + servo - 1); }
+    QString label(int servo) const { return ctl<QLabel>(PanelId::AngleLabel1 + servo - 1)->text(); }
+    QString text(int id) const { return button(id)->text(); }
+    QTableWidget *list() const { return ctl<QTableWidget>(PanelId::ActionList); }
+    QList<float> pose() const
+    {
+        const ArmPose &p = m_panel->pose()->pose();
+        return {p.joint1, p.joint2, p.joint3, p.joint4, p.joint5, p.fingerLeft, p.fingerRight};
+    }
 
+    QTemporaryDir m_dir;
+    std::unique_ptr<FrameServer> m_server;
     std::unique_ptr<CFormDlgView> m_panel;
+    CFormDlgView::ConnectionChoice m_choice;
     QStringList m_messages;
     QStringList m_titles;
 };
 
+Q_DECLARE_METATYPE(TestFormDlgView::Script)
+
 void TestFormDlgView::initTestCase()
 {
-    // The last folder of action group files goes to the program's settings: keep them private.
+    // The COM mapping and the last action-group folder are written: keep both private.
     QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(QDir::setCurrent(m_dir.path()));
 }
 
 void TestFormDlgView::init()
 {
-    
     m_messages.clear();
     m_titles.clear();
+    m_server = std::make_unique<FrameServer>();
     m_panel = std::make_unique<CFormDlgView>();
     m_panel->setMessageBox([this](const QString &text, const QString &title, QMessageBox::Icon) {
         m_messages << text;
         m_titles << title;
     });
+    m_panel->setConnectionDialog([this](QWidget *) { return std::optional(m_choice); });
     m_panel->resize(500, 700);
 }
 
 void TestFormDlgView::cleanup()
 {
     m_panel.reset();
+    m_server.reset();
 }
 
-QString TestFormDlgView::label(int servo) const
+void TestFormDlgView::connectNetwork(int videoAddrChanged, bool wait)
 {
-    return qobject_cast<QLabel *>(m_panel->control(PanelId::AngleLabel1 + servo - 1))->text();
+    m_choice = {};
+    m_choice.addr = QStringLiteral("127.0.0.1");
+    m_choice.port = m_server->server.serverPort();
+    m_choice.videoAddrChanged = videoAddrChanged;
+    click(PanelId::Connect);
+    if (wait)
+        QTRY_VERIFY(m_panel->isConnected() && m_server->peer);
 }
 
-QSlider *TestFormDlgView::slider(int servo) const
+QStringList TestFormDlgView::sent()
 {
-    return qobject_cast<QSlider *>(m_panel->control(PanelId::Slider1 + servo - 1));
+    m_panel->SendCommand(sentinel);
+    if (!QTest::qWaitFor([this] { return m_server->received.endsWith(sentinel); }))
+        return {QStringLiteral("the sentinel never arrived")};
+    QStringList frames = m_server->frames();
+    frames.removeLast();
+    m_server->received.clear();
+    return frames;
 }
 
-QPushButton *TestFormDlgView::button(int id) const
-{
-    return qobject_cast<QPushButton *>(m_panel->control(id));
-}
-
-// What the slider does for a drag step: a new position reported while tracking.
-void TestFormDlgView::userMove(int servo, int position)
-{
-    slider(servo)->setSliderPosition(position);
-}
-
-void TestFormDlgView::everyControlOfTheTemplate()
+void TestFormDlgView::controlsAndStartUp()
 {
     QCOMPARE(PanelTemplate::Controls().size(), size_t(75));
     for (const PanelControl &c : PanelTemplate::Controls()) {
-        QWidget *w = m_panel->control(c.id);
-        QVERIFY2(w, qPrintable(QString::number(c.id)));
-        QCOMPARE(w->objectName(), QString::number(c.id));
-        // A label showing a value is read as its text, with a description of its meaning.
-        QVERIFY2(!w->accessibleName().isEmpty() || !w->accessibleDescription().isEmpty(), qPrintable(QString::number(c.id)));
-        QCOMPARE(m_panel->findChild<QWidget *>(QString::number(c.id)), w);
+        QWidget *w = m_panel->findChild<QWidget *>(QString::number(c.id));
+        QVERIFY2(w && w == m_panel->control(c.id), qPrintable(QString::number(c.id)));
+        QVERIFY2(!w->accessibleName().isEmpty() || !w->accessibleDescription().isEmpty(), qPrintable(w->objectName()));
     }
-    // Captions that change at run time start as the template has them.
-    QCOMPARE(button(PanelId::Connect)->text(), QStringLiteral("Connect"));
-    QCOMPARE(button(PanelId::Stop)->text(), QStringLiteral("Stop"));
-    QCOMPARE(button(PanelId::Loop)->text(), QStringLiteral("Loop"));
-    QCOMPARE(button(PanelId::LightToggle)->text(), QStringLiteral("OFF"));
-    QCOMPARE(button(PanelId::FaceTracking)->text(), QStringLiteral("Face tracking\nON"));
-    QCOMPARE(qobject_cast<QLabel *>(m_panel->control(1089))->text(), QString::fromUtf8("1："));
-    QCOMPARE(qobject_cast<QLabel *>(m_panel->control(1095))->text(), QString::fromUtf8("Version："));
-    QCOMPARE(qobject_cast<QGroupBox *>(m_panel->control(1086))->title(), QStringLiteral("Control TAVRIK"));
-    // The Action buttons are numbered out of caption order.
-    const QList<QPair<int, QString>> actions{{1061, "Action1"}, {1066, "Action6"}, {1071, "Action7"},
-                                             {1073, "Action9"}, {1067, "Action10"}, {1069, "Action12"},
-                                             {1074, "Action13"}, {1075, "Action14"}, {1070, "Action15"}};
-    for (const auto &[id, caption] : actions)
-        QCOMPARE(button(id)->text(), caption);
-    const auto *colours = qobject_cast<QComboBox *>(m_panel->control(PanelId::ColourBox));
-    QStringList items;
-    for (int i = 0; i < colours->count(); ++i)
-        items << colours->itemText(i);
-    QCOMPARE(items, (QStringList{"Blue", "Green", "OFF", "Red", "Yellow"}));
-    QVERIFY(colours->isEditable());
-    // Assistive technology reads the angle's value and its caption, not a fixed name.
+    QCOMPARE(text(1067), QStringLiteral("Action10")); // numbered out of caption order
+    QCOMPARE((QStringList{label(1), label(2), label(3), label(4), label(5), label(6)}),
+             (QStringList{"90", "90", "90", "90", "110", "180"}));
+    QCOMPARE(m_panel->jointAngles(), startPose);
+    QCOMPARE(slider(5)->value(), 110);
+    QCOMPARE(pose(), QList<float>(7, 0)); // start-up leaves the pose alone
+    QCOMPARE(ctl<QLineEdit>(PanelId::IntervalEdit)->text(), QStringLiteral("1000"));
+    QCOMPARE(ctl<QLineEdit>(PanelId::IdNumberEdit)->text(), QStringLiteral("0"));
+    QVERIFY(ctl<QCheckBox>(PanelId::DragToRefresh)->isChecked());
+    auto *colours = ctl<QComboBox>(PanelId::ColourBox);
+    QCOMPARE(colours->currentText(), QStringLiteral("Close"));
+    QCOMPARE(colours->itemText(0) + colours->itemText(2) + colours->itemText(4), QStringLiteral("BlueOFFYellow"));
+    auto *servoId = ctl<QLineEdit>(PanelId::ServoIdEdit);
+    QTest::keyClicks(servoId, "a2-");
+    QCOMPARE(servoId->text(), QStringLiteral("12"));
+    // Value labels are read as their text, described by their meaning and labelled by their caption.
     QAccessibleInterface *angle = QAccessible::queryAccessibleInterface(m_panel->control(PanelId::AngleLabel1 + 4));
     QCOMPARE(angle->text(QAccessible::Name), QStringLiteral("110"));
     QCOMPARE(angle->text(QAccessible::Description), QStringLiteral("Servo 5 angle"));
     const auto labelledBy = angle->relations(QAccessible::Label);
     QVERIFY(!labelledBy.isEmpty());
     QCOMPARE(labelledBy.first().first->object(), m_panel->control(PanelId::ServoName1 + 4));
-}
-
-void TestFormDlgView::layoutInDialogUnits()
-{
-    const DialogUnits units(m_panel->form()->font());
-    QCOMPARE(m_panel->form()->size(), units.mapSize(238, 402));
-    QCOMPARE(m_panel->control(PanelId::Stop)->geometry(), units.map(195, 51, 37, 42));
-    // A skinned slider keeps its place; its track image gives its size.
-    QCOMPARE(m_panel->control(PanelId::Slider1 + 2)->pos(), units.map(26, 56, 100, 12).topLeft());
-    QCOMPARE(m_panel->control(PanelId::Slider1 + 2)->size(), QSize(200, 30));
-    QCOMPARE(m_panel->control(1061)->geometry(), units.map(16, 277, 38, 14));
-    QCOMPARE(m_panel->control(1070)->geometry(), units.map(180, 309, 38, 14));
-    // The Stop button is about three times as tall as its neighbours.
-    const int stop = m_panel->control(PanelId::Stop)->height();
-    const int middle = m_panel->control(PanelId::Middle)->height();
-    QVERIFY(stop > 2 * middle && stop < 4 * middle);
-    // Group boxes lie beneath the controls they frame, so clicks reach the controls.
-    QWidget *group = m_panel->control(PanelId::ControlGroup);
-    QWidget *inside = m_panel->control(PanelId::Slider1);
-    const QPoint centre = inside->geometry().center();
-    QWidget *hit = m_panel->form()->childAt(centre);
-    QVERIFY(hit == inside || inside->isAncestorOf(hit)); // the slider or its thumb
-    QVERIFY(group->geometry().contains(centre));
-}
-
-void TestFormDlgView::startUp()
-{
-    const QStringList labels{label(1), label(2), label(3), label(4), label(5), label(6)};
-    QCOMPARE(labels, (QStringList{"90", "90", "90", "90", "110", "180"}));
-    const std::array<int, 6> angles{90, 90, 90, 90, 110, 180};
-    QCOMPARE(m_panel->jointAngles(), angles);
-    for (int k = 1; k <= 6; ++k) {
-        QCOMPARE(slider(k)->minimum(), 0);
-        QCOMPARE(slider(k)->maximum(), k == 5 ? 270 : 180);
-        QCOMPARE(slider(k)->value(), angles[size_t(k - 1)]);
+    QCOMPARE(ctl<CBitSlider>(PanelId::Slider1 + 3)->thumb()->accessibleName(), QStringLiteral("Servo 4 thumb"));
+    // Names at both ends of each numbered run, and where the caption alone names nothing.
+    const QList<std::tuple<int, const char *, const char *>> names{
+        {1089, "Servo 1", ""}, {1094, "Servo 6", ""}, {1095, "Version", ""}, {1038, "Servo 1", ""}, {1043, "Servo 6", ""},
+        {1044, "", "Servo 1 angle"}, {1049, "", "Servo 6 angle"}, {1078, "", "Controller version"},
+        {1076, "Connection state", "Disconnected"}, {1054, "Action group interval time", ""},
+        {1011, "Median servo ID", ""}, {1100, "Red light", ""}, {1103, "Light off", ""}, {1084, "Face tracking ON", ""}};
+    for (const auto &[id, name, description] : names) {
+        const QWidget *w = m_panel->control(id);
+        QCOMPARE(w->accessibleName() + " / " + (*description ? w->accessibleDescription() : ""), name + QString(" / ") + description);
     }
-    // The pose is not touched at start-up: servo 5 reads 110 while joint5 is still 0.
-    QCOMPARE(m_panel->pose()->pose().joint5, 0.0f);
-    QCOMPARE(qobject_cast<QLabel *>(m_panel->control(PanelId::VersionLabel))->text(), QString());
-    QCOMPARE(qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit))->text(), QStringLiteral("1000"));
-    QCOMPARE(qobject_cast<QLineEdit *>(m_panel->control(PanelId::ServoIdEdit))->text(), QStringLiteral("1"));
-    QCOMPARE(qobject_cast<QLineEdit *>(m_panel->control(PanelId::IdNumberEdit))->text(), QStringLiteral("0"));
-    QVERIFY(qobject_cast<QCheckBox *>(m_panel->control(PanelId::DragToRefresh))->isChecked());
-    QCOMPARE(qobject_cast<QComboBox *>(m_panel->control(PanelId::ColourBox))->currentText(), QStringLiteral("Close"));
-    QVERIFY(!qobject_cast<QLabel *>(m_panel->control(PanelId::ConnectionPicture))->pixmap().isNull());
-    QVERIFY(!m_panel->isConnected());
+    // Group boxes lie beneath the controls they frame, so clicks reach the controls.
+    QWidget *hit = m_panel->form()->childAt(slider(1)->geometry().center());
+    QVERIFY(hit == slider(1) || slider(1)->isAncestorOf(hit));
     // A second start-up (a new document) keeps what the panel holds.
-    userMove(2, 30);
+    slider(2)->setSliderPosition(30);
     m_panel->OnInitialUpdate();
     QCOMPARE(label(2), QStringLiteral("30"));
     QCOMPARE(slider(2)->value(), 30);
 }
 
-void TestFormDlgView::actionListColumns()
+void TestFormDlgView::look()
 {
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    QCOMPARE(list->columnCount(), 8);
-    const QStringList headings{"INDEX", "ID1", "ID2", "ID3", "ID4", "ID5", "ID6", "TIME"};
-    const QList<int> widths{55, 40, 40, 40, 40, 40, 40, 45};
-    for (int c = 0; c < 8; ++c) {
-        QCOMPARE(list->horizontalHeaderItem(c)->text(), headings[c]);
-        QCOMPARE(list->columnWidth(c), widths[c]);
+    m_panel->resize(m_panel->form()->width() + 80, m_panel->form()->height() + 60);
+    m_panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
+    // The ground fills the form and the pane around it.
+    const QColor ground(3, 41, 62), caption(0, 234, 255);
+    const QImage pane = m_panel->grab().toImage();
+    QCOMPARE(pane.pixelColor(pane.width() - 5, pane.height() / 2), ground);
+    const QImage form = m_panel->form()->grab().toImage();
+    QCOMPARE(form.pixelColor(1, 1), ground);
+    auto colours = [this](int id, QPalette::ColorRole text, QPalette::ColorRole back) {
+        return QList<QColor>{m_panel->control(id)->palette().color(text), m_panel->control(id)->palette().color(back)};
+    };
+    QCOMPARE(colours(PanelId::AngleLabel1, QPalette::WindowText, QPalette::Window), (QList<QColor>{caption, ground}));
+    QCOMPARE(colours(PanelId::VersionCaption, QPalette::WindowText, QPalette::Window), (QList<QColor>{Qt::white, ground}));
+    QCOMPARE(colours(PanelId::ControlGroup, QPalette::WindowText, QPalette::Window), (QList<QColor>{QColor(0, 160, 174), ground}));
+    QCOMPARE(colours(PanelId::IntervalEdit, QPalette::Text, QPalette::Base), (QList<QColor>{Qt::black, Qt::white}));
+    QCOMPARE(colours(PanelId::ColourBox, QPalette::ButtonText, QPalette::Button), (QList<QColor>{caption, ground}));
+    // Group box frames run down both sides: no control standing at a box's edge covers them.
+    for (int id : {PanelId::ControlGroup, PanelId::ActionGroup, PanelId::CustomActionGroup, PanelId::SortingGroup,
+                   PanelId::TrackingGroup}) {
+        const QRect r = m_panel->control(id)->geometry();
+        for (int y = r.top() + ctl<PanelGroupBox>(id)->titleRect().height(); y <= r.bottom(); ++y)
+            QVERIFY2(form.pixelColor(r.left(), y) == PanelGroupBox::FrameColour
+                         && form.pixelColor(r.right(), y) == PanelGroupBox::FrameColour, qPrintable(QString::number(id)));
     }
-    QVERIFY(list->showGrid());
-    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
-    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(!list->isSortingEnabled());
-    QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    // Connect in 黑体 at 18 pixels, or a face that has the Chinese characters where 黑体 is missing.
+    const QFont font = m_panel->control(PanelId::Connect)->font();
+    QCOMPARE(font.pixelSize(), 18);
+    QCOMPARE(font.families().value(0), QString::fromUtf8("黑体"));
+    if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+        QSKIP("no CJK face installed (scripts/deps.sh installs fonts-wqy-zenhei)");
+    QVERIFY(QFontMetrics(font).inFontUcs4(0x8FDE) && QFontMetrics(font).inFontUcs4(0x63A5)); // 连接
+    QVERIFY(QFontMetrics(m_panel->control(1089)->font()).inFontUcs4(0xFF1A)); // the full-width colon of "1："
 }
 
-void TestFormDlgView::fieldExchangeRoundTrip()
+void TestFormDlgView::operatorFrames_data()
 {
-    auto *interval = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit));
-    auto *colours = qobject_cast<QComboBox *>(m_panel->control(PanelId::ColourBox));
-    auto *drag = qobject_cast<QCheckBox *>(m_panel->control(PanelId::DragToRefresh));
-    interval->setText("750");
-    colours->setEditText("Yellow");
-    drag->setChecked(false);
-    QVERIFY(m_panel->UpdateData(true));
-    // Typing that was read survives a write back.
-    QVERIFY(m_panel->UpdateData(false));
-    QCOMPARE(interval->text(), QStringLiteral("750"));
-    QCOMPARE(colours->currentText(), QStringLiteral("Yellow"));
-    QVERIFY(!drag->isChecked());
-    // Typing that was not read is replaced by the field on a write.
-    interval->setText("20");
-    m_panel->UpdateData(false);
-    QCOMPARE(interval->text(), QStringLiteral("750"));
-    // The servo ID edit takes digits only.
-    auto *servoId = qobject_cast<QLineEdit *>(m_panel->control(PanelId::ServoIdEdit));
-    servoId->clear();
-    QTest::keyClicks(servoId, "1a2-");
-    QCOMPARE(servoId->text(), QStringLiteral("12"));
-    QVERIFY(m_messages.isEmpty());
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QStringList>("messages");
+    using T = TestFormDlgView;
+    const auto row = [](const char *name, Script script, const QStringList &frames, const QStringList &messages = {}) {
+        QTest::newRow(name) << script << frames << messages;
+    };
+
+    row("drag steps and the release", [](T &t) {
+        t.slider(3)->setSliderDown(true);
+        for (int position = 91; position <= 93; ++position)
+            t.slider(3)->setSliderPosition(position);
+        t.slider(3)->setSliderDown(false);
+        t.slider(6)->setSliderPosition(91);
+        QCOMPARE(t.label(3), QStringLiteral("93"));
+        QCOMPARE(t.pose(), (QList<float>{0, 0, 3, 0, 0, -45, 45}));
+    }, {q(SingleServo(3, 91)), q(SingleServo(3, 92)), q(SingleServo(3, 93)), q(SingleServo(3, 93)), q(SingleServo(6, 91))});
+    row("page steps, keys, other buttons, assistive tools", [](T &t) {
+        t.slider(5)->triggerAction(QAbstractSlider::SliderToMaximum);
+        t.slider(6)->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QTest::keyClick(t.slider(1), Qt::Key_PageDown); // a fifth of the range; the release sends again
+        QTest::mouseClick(t.slider(2), Qt::RightButton, {}, QPoint(20, 15));
+        QTest::mouseClick(t.slider(2), Qt::MiddleButton, {}, QPoint(20, 15));
+        QAccessible::queryAccessibleInterface(t.slider(2))->valueInterface()->setCurrentValue(100);
+        QCOMPARE(t.label(2), QStringLiteral("100"));
+        QCOMPARE(t.pose()[4], 180.0f);
+    }, {"$0407052701e#", q(SingleServo(6, 144)), q(SingleServo(1, 126)), q(SingleServo(1, 126)), q(SingleServo(2, 100))});
+    row("drag-to-refresh cleared; Update sends the pose", [](T &t) {
+        QAccessible::queryAccessibleInterface(t.button(PanelId::DragToRefresh))
+            ->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        for (int position = 80; position >= 70; position -= 5)
+            t.slider(2)->setSliderPosition(position);
+        QCOMPARE(t.label(2), QStringLiteral("70"));
+        QCOMPARE(t.pose()[1], -20.0f);
+        t.click(PanelId::Update);
+    }, {all({90, 70, 90, 90, 110, 180}, 500)});
+    row("Stop, Restore, Middle", [](T &t) {
+        t.click(PanelId::Stop);
+        QCOMPARE(t.m_panel->control(PanelId::Stop)->accessibleName(), QStringLiteral("Restore"));
+        t.click(PanelId::Stop);
+        QCOMPARE(t.text(PanelId::Stop), QStringLiteral("Stop"));
+        t.slider(1)->setSliderPosition(10);
+        t.slider(6)->setSliderPosition(40);
+        t.click(PanelId::Middle);
+        QCOMPARE((QList<int>{t.slider(1)->value(), t.slider(5)->value(), t.slider(6)->value()}), (QList<int>{90, 90, 180}));
+        QCOMPARE(t.label(5), QStringLiteral("90"));
+        QCOMPARE(t.pose(), QList<float>(7, 0));
+    }, {"$090100a#", "$090110b#", q(SingleServo(1, 10)), q(SingleServo(6, 40)), "$070007#"});
+    QStringList actions;
+    for (int number = 1; number <= 15; ++number)
+        actions << q(RunAction(number));
+    row("action buttons", [](T &t) {
+        for (int id : {1061, 1062, 1063, 1064, 1065, 1066, 1071, 1072, 1073, 1067, 1068, 1069, 1074, 1075, 1070})
+            t.click(id);
+        t.m_panel->OnAction(0);
+        t.m_panel->OnAction(16);
+    }, actions);
+    row("joint keys of the 3D view", [](T &t) {
+        t.click(PanelId::DragToRefresh); // the view sends whatever the tick
+        t.m_panel->SetJointFromView(1, 1, 15);
+        t.m_panel->SetJointFromView(5, 6, -90); // any non-zero send
+        t.m_panel->SetJointFromView(0, 5, 150); // simulated only
+        t.ctl<QLabel>(PanelId::AngleLabel1)->setText("stale");
+        t.m_panel->SetJointFromView(1, 7, 10);
+        t.m_panel->SetJointFromView(1, 0, 10);
+        QCOMPARE(t.label(1), QStringLiteral("105")); // written back from the fields every time
+        QCOMPARE(t.m_panel->jointAngles(), (std::array<int, 6>{105, 90, 90, 90, 240, 0}));
+        QCOMPARE(t.slider(5)->value(), 240);
+        QCOMPARE(t.pose(), QList<float>(7, 0)); // the view keeps the pose itself
+    }, {q(SingleServo(1, 105)), q(SingleServo(6, 0))});
+    row("playback: loop, loop off, resume", [](T &t) {
+        for (const char *time : {"500", "2000", "300"})
+            t.setText(PanelId::IntervalEdit, time), t.click(PanelId::Add);
+        t.click(PanelId::Loop);
+        QCOMPARE(t.text(PanelId::Loop), QStringLiteral("Loop off"));
+        QCOMPARE(t.ticks(5), (QList<int>{500, 2000, 300, 1000, 500})); // played through: again a second later
+        t.click(PanelId::Single); // while looping only restarts the timer
+        QVERIFY(t.m_panel->isLooping() && t.timer().interval() == 1000);
+        t.slider(1)->setSliderPosition(20);
+        t.click(PanelId::Loop); // off: stopped, middle pose, the position kept
+        QVERIFY(!t.timer().isActive() && !t.m_panel->isLooping());
+        QCOMPARE(t.text(PanelId::Loop) + t.label(1), QStringLiteral("Loop90"));
+        t.click(PanelId::Single);
+        t.tick();
+        QCOMPARE(t.timer().interval(), 2000);
+        t.click(PanelId::Loop);
+        t.click(PanelId::Clear); // the loop goes on, once a second, playing nothing
+        t.tick();
+        QVERIFY(t.timer().isActive() && t.timer().interval() == 1000 && t.m_panel->playPosition() == 0);
+    }, {all(startPose, 500), all(startPose, 2000), all(startPose, 300), all(startPose, 500), q(SingleServo(1, 20)),
+        "$070007#", all(startPose, 2000)});
+    row("playback: an empty group, odd times", [](T &t) {
+        t.click(PanelId::Single);
+        t.click(PanelId::Loop);
+        QVERIFY(!t.timer().isActive() && !t.m_panel->isLooping());
+        t.click(PanelId::Add, 2);
+        t.list()->item(0, 7)->setText("soon");
+        t.list()->item(0, 1)->setText("12abc");
+        t.list()->item(1, 7)->setText("-40");
+        t.click(PanelId::Single);
+        t.tick();
+        QCOMPARE(t.label(1), QStringLiteral("12"));
+        t.tick();
+        QVERIFY(t.timer().isActive() && t.timer().interval() == 0); // a negative time waits for nothing
+    }, {all({12, 90, 90, 90, 110, 180}, 0), all(startPose, -40)},
+        {CFormDlgView::EmptyActionGroupText, CFormDlgView::EmptyActionGroupText});
+    row("servo setup", [](T &t) {
+        for (const char *id : {"1", "120", "", "0"})
+            t.setText(PanelId::ServoIdEdit, id), t.click(PanelId::Setting);
+        // A number that does not read as unsigned sends the last one read.
+        for (const char *id : {"3", "4x", "-1", "1:", "", " 7 ", "4294967296", "4294967295", "0"})
+            t.setText(PanelId::IdNumberEdit, id), t.click(PanelId::SetMedian);
+        t.click(PanelId::RestoreMedian);
+    }, {q(WriteServoId(1)), q(WriteServoId(120)), q(SetMedian(3)), q(SetMedian(3)), q(SetMedian(3)), q(SetMedian(3)),
+        q(SetMedian(3)), q(SetMedian(7)), q(SetMedian(7)), q(SetMedian(INT_MAX)), q(SetMedian(0)), q(RestoreMedians())},
+        QStringList{"Please input the steering gear ID number first.",
+                    "The ID number of steering gear should not be less than or equal to 0. Please enter it again"}
+            + QStringList(5, CFormDlgView::UnsignedIntegerPrompt));
+    row("lights", [](T &t) {
+        for (int id : {PanelId::LightRed, PanelId::LightGreen, PanelId::LightBlue, PanelId::LightToggle, PanelId::LightRed})
+            t.click(id);
+        QCOMPARE(t.m_panel->control(PanelId::LightToggle)->accessibleName(), QStringLiteral("Light on")); // colours leave it
+        t.click(PanelId::LightToggle);
+    }, {"$0C02010F#", "$0C020210#", "$0C020311#", "$0C02000E#", "$0C02010F#", "$0C020412#"});
+    row("tracking and the sorting games", [](T &t) {
+        QSignalSpy games(t.m_panel.get(), &CFormDlgView::sortingGameRequested);
+        auto *colours = t.ctl<QComboBox>(PanelId::ColourBox);
+        t.click(PanelId::ColorTracking); // "Close": shown, nothing sent
+        for (const char *choice : {"Yellow", "OFF"})
+            colours->setEditText(choice), t.click(PanelId::ColorTracking);
+        // Typed in lower case and entered, it stays as typed: no item matches, nothing is sent.
+        colours->clearEditText();
+        QTest::keyClicks(colours->lineEdit(), "red");
+        QTest::keyClick(colours->lineEdit(), Qt::Key_Return);
+        t.click(PanelId::ColorTracking);
+        t.click(PanelId::FaceTracking, 3);
+        QCOMPARE(t.m_panel->control(PanelId::FaceTracking)->accessibleName(), QStringLiteral("Face tracking OFF"));
+        for (int id : {PanelId::ColorInteraction, PanelId::StartTracking, PanelId::ColorSorting, PanelId::ColorStacking,
+                       PanelId::GarbageSorting})
+            t.click(id);
+        QCOMPARE(games.count(), 3);
+    }, {"$10010415#", "$10010011#", "$0F01111#", "$0F01010#", "$0F01111#", "$10020517#", "$10020618#"},
+        {"Close", "Yellow", "OFF", "red"});
 }
 
-void TestFormDlgView::idNumberValidation_data()
+void TestFormDlgView::operatorFrames()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("digits") << "42" << true;
-    QTest::newRow("blanks around") << " 7 " << true;
-    QTest::newRow("largest") << "4294967295" << true;
-    QTest::newRow("too large") << "4294967296" << false;
-    QTest::newRow("negative") << "-1" << false;
-    QTest::newRow("letters") << "abc" << false;
-    QTest::newRow("trailing letter") << "12x" << false;
-    QTest::newRow("empty") << "" << false;
+    QFETCH(Script, script);
+    QFETCH(QStringList, frames);
+    QFETCH(QStringList, messages);
+    connectNetwork();
+    script(*this);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(sent(), frames);
+    QCOMPARE(m_messages, messages);
 }
 
-void TestFormDlgView::idNumberValidation()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    auto *idEdit = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IdNumberEdit));
-    auto *interval = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit));
-    auto *drag = qobject_cast<QCheckBox *>(m_panel->control(PanelId::DragToRefresh));
-    auto *colours = qobject_cast<QComboBox *>(m_panel->control(PanelId::ColourBox));
-    idEdit->setText(text);
-    interval->setText("333");
-    {
-        const QSignalBlocker quiet(drag); // a tick change reads the fields itself
-        drag->setChecked(false);
-    }
-    colours->setEditText("Red");
-    QCOMPARE(m_panel->UpdateData(true), valid);
-    // Fields before the ID number are read either way; those after it only when it is valid.
-    m_panel->UpdateData(false);
-    QCOMPARE(interval->text(), QStringLiteral("333"));
-    QCOMPARE(drag->isChecked(), !valid);
-    QCOMPARE(colours->currentText(), valid ? QStringLiteral("Red") : QStringLiteral("Close"));
-    if (valid) {
-        QVERIFY(m_messages.isEmpty());
-    } else {
-        QCOMPARE(m_messages, QStringList{CFormDlgView::UnsignedIntegerPrompt});
-        QCOMPARE(m_titles, QStringList{"Korvane"});
-    }
-}
-
-void TestFormDlgView::sliderMovesUpdateLabelsAndPose_data()
-{
-    QTest::addColumn<int>("servo");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QList<float>>("pose");
-    QTest::newRow("servo 3 to 95") << 3 << 95 << QList<float>{0, 0, 5, 0, 0, 0, 0};
-    QTest::newRow("servo 5 to 270") << 5 << 270 << QList<float>{0, 0, 0, 0, 180, 0, 0};
-    QTest::newRow("servo 6 to 91") << 6 << 91 << QList<float>{0, 0, 0, 0, 0, -45, 45};
-    QTest::newRow("servo 1 to 0") << 1 << 0 << QList<float>{-90, 0, 0, 0, 0, 0, 0};
-}
-
-void TestFormDlgView::sliderMovesUpdateLabelsAndPose()
-{
-    QFETCH(int, servo);
-    QFETCH(int, position);
-    QFETCH(QList<float>, pose);
-    userMove(servo, position);
-    QCOMPARE(label(servo), QString::number(position));
-    QCOMPARE(m_panel->jointAngles()[size_t(servo - 1)], position);
-    const ArmPose &p = m_panel->pose()->pose();
-    QCOMPARE((QList<float>{p.joint1, p.joint2, p.joint3, p.joint4, p.joint5, p.fingerLeft, p.fingerRight}), pose);
-}
-
-void TestFormDlgView::programmeMovesAreNotNotifications()
-{
-    // The 3D view moving a slider changes its label through the panel, not through a notification.
-    m_panel->SetJointFromView(0, 2, 10);
-    QCOMPARE(slider(2)->value(), 100);
-    QCOMPARE(m_panel->pose()->pose().joint2, 0.0f);
-}
-
-void TestFormDlgView::middleResetsEverything()
-{
-    userMove(1, 10);
-    userMove(6, 40);
-    button(PanelId::Middle)->click();
-    const QStringList labels{label(1), label(2), label(3), label(4), label(5), label(6)};
-    QCOMPARE(labels, (QStringList{"90", "90", "90", "90", "90", "180"}));
-    QCOMPARE(slider(1)->value(), 90);
-    QCOMPARE(slider(5)->value(), 90);
-    QCOMPARE(slider(6)->value(), 180);
-    const ArmPose &p = m_panel->pose()->pose();
-    QCOMPARE((QList<float>{p.joint1, p.joint5, p.fingerLeft, p.fingerRight}), (QList<float>{0, 0, 0, 0}));
-}
-
-void TestFormDlgView::stopToggles()
-{
-    QPushButton *stop = button(PanelId::Stop);
-    stop->click();
-    QCOMPARE(stop->text(), QStringLiteral("Restore"));
-    stop->click();
-    QCOMPARE(stop->text(), QStringLiteral("Stop"));
-}
-
-void TestFormDlgView::spaceTogglesStopWherever_data()
+void TestFormDlgView::keys_data()
 {
     QTest::addColumn<int>("focus");
-    QTest::newRow("interval edit") << int(PanelId::IntervalEdit);
-    QTest::newRow("servo id edit") << int(PanelId::ServoIdEdit);
-    QTest::newRow("colour box") << int(PanelId::ColourBox);
-    QTest::newRow("slider") << int(PanelId::Slider1);
-    QTest::newRow("action list") << int(PanelId::ActionList);
-    QTest::newRow("a plain button") << int(PanelId::Add);
-}
-
-void TestFormDlgView::spaceTogglesStopWherever()
-{
-    QFETCH(int, focus);
-    m_panel->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
-    QWidget *target = m_panel->control(focus);
-    target->setFocus();
-    QWidget *focused = QApplication::focusWidget();
-    QVERIFY(focused == target || focused->parentWidget() == target);
-    auto *interval = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit));
-    const QString before = interval->text();
-
-    QTest::keyClick(focused, Qt::Key_Space);
-    QCOMPARE(button(PanelId::Stop)->text(), QStringLiteral("Restore"));
-    QTest::keyClick(focused, Qt::Key_Space);
-    QCOMPARE(button(PanelId::Stop)->text(), QStringLiteral("Stop"));
-    // Space typed nothing and pressed no other button.
-    QCOMPARE(interval->text(), before);
-    QCOMPARE(m_panel->actionCount(), 0);
-    QVERIFY(m_messages.isEmpty());
-}
-
-void TestFormDlgView::tableKeysAreConsumed_data()
-{
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::newRow("left") << int(Qt::Key_Left) << int(Qt::NoModifier);
-    QTest::newRow("right") << int(Qt::Key_Right) << int(Qt::NoModifier);
-    QTest::newRow("shift+c") << int(Qt::Key_C) << int(Qt::ShiftModifier);
-    QTest::newRow("shift+t") << int(Qt::Key_T) << int(Qt::ShiftModifier);
-    QTest::newRow("ctrl+v") << int(Qt::Key_V) << int(Qt::ControlModifier);
-    QTest::newRow("ctrl+x") << int(Qt::Key_X) << int(Qt::ControlModifier);
-    QTest::newRow("shift+delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier);
-    QTest::newRow("ctrl+z") << int(Qt::Key_Z) << int(Qt::ControlModifier);
+    QTest::addColumn<QString>("outcome"); // Space presses Stop; Save is the window's; the rest do nothing
+    const int edit = PanelId::IntervalEdit;
+    QTest::newRow("space in an edit") << edit << int(Qt::Key_Space) << 0 << "stop";
+    QTest::newRow("space on a slider") << int(PanelId::Slider1) << int(Qt::Key_Space) << 0 << "stop";
+    QTest::newRow("space on a plain button") << int(PanelId::Add) << int(Qt::Key_Space) << 0 << "stop";
+    QTest::newRow("left on a slider") << int(PanelId::Slider1 + 1) << int(Qt::Key_Left) << 0 << "";
+    QTest::newRow("shift+c") << edit << int(Qt::Key_C) << int(Qt::ShiftModifier) << "";
+    QTest::newRow("ctrl+v") << edit << int(Qt::Key_V) << int(Qt::ControlModifier) << "";
+    QTest::newRow("ctrl+keypad insert") << edit << int(Qt::Key_Insert) << int(Qt::ControlModifier | Qt::KeypadModifier) << "";
+    QTest::newRow("ctrl+s") << edit << int(Qt::Key_S) << int(Qt::ControlModifier) << "window";
 }
 
-void TestFormDlgView::tableKeysAreConsumed()
+void TestFormDlgView::keys()
 {
+    QFETCH(int, focus);
     QFETCH(int, key);
     QFETCH(int, modifiers);
-    m_panel->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
-    auto *interval = qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit));
-    interval->setFocus();
+    QFETCH(QString, outcome);
+    connectNetwork();
+    QWidget window;
+    m_panel->setParent(&window);
+    int shortcuts = 0;
+    for (const auto keys : {Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_V}) // the second is the panel's
+        connect(new QShortcut(keys, &window), &QShortcut::activated, this, [&shortcuts] { ++shortcuts; });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *interval = ctl<QLineEdit>(PanelId::IntervalEdit);
     interval->setText("1234");
     interval->setCursorPosition(2);
     QApplication::clipboard()->setText("99");
-    QTest::keyClick(interval, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(interval->text(), QStringLiteral("1234"));
+    m_panel->control(focus)->setFocus();
+    QWidget *target = QApplication::focusWidget();
+    QVERIFY(target == m_panel->control(focus) || target->parentWidget() == m_panel->control(focus));
+    QTest::keyPress(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(text(PanelId::Stop), outcome == "stop" ? QStringLiteral("Restore") : QStringLiteral("Stop")); // at the press
+    QTest::keyRelease(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(sent(), outcome == "stop" ? QStringList{q(Stop())} : QStringList());
+    QCOMPARE(shortcuts, outcome == "window" ? 1 : 0);
+    // The key typed nothing, moved nothing and pressed no other button; keys outside the table edit.
     QCOMPARE(interval->cursorPosition(), 2);
-    // Keys outside the table still edit.
+    QCOMPARE(slider(2)->value(), 90);
+    QCOMPARE(m_panel->actionCount(), 0);
     QTest::keyClick(interval, Qt::Key_5);
     QCOMPARE(interval->text(), QStringLiteral("12534"));
-    QTest::keyClick(interval, Qt::Key_Home);
-    QCOMPARE(interval->cursorPosition(), 0);
-    // Arrows do not move a slider either.
-    slider(2)->setFocus();
-    QTest::keyClick(slider(2), Qt::Key_Right);
-    QCOMPARE(slider(2)->value(), 90);
-    QCOMPARE(label(2), QStringLiteral("90"));
-}
-
-void TestFormDlgView::saveKeyIsLeftToTheWindow()
-{
-    QWidget window;
-    m_panel->setParent(&window);
-    int saves = 0;
-    int news = 0;
-    auto *save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &window);
-    auto *fresh = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), &window);
-    connect(save, &QShortcut::activated, this, [&saves] { ++saves; });
-    connect(fresh, &QShortcut::activated, this, [&news] { ++news; });
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QWidget *edit = m_panel->control(PanelId::IntervalEdit);
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(saves, 1);
-    // Every other key of the table is the panel's, and does nothing there.
-    QTest::keyClick(edit, Qt::Key_N, Qt::ControlModifier);
-    QCOMPARE(news, 0);
     m_panel->setParent(nullptr);
 }
 
-void TestFormDlgView::setJointFromView_data()
+void TestFormDlgView::connectionOutcomes()
 {
-    QTest::addColumn<int>("servo");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("sliderValue");
-    QTest::newRow("servo 1 up") << 1 << 15 << 105;
-    QTest::newRow("servo 5 wide") << 5 << 150 << 240;
-    QTest::newRow("servo 6 below") << 6 << -90 << 0;
-    QTest::newRow("servo 7 changes nothing") << 7 << 10 << -1;
-    QTest::newRow("servo 0 changes nothing") << 0 << 10 << -1;
+    auto *picture = ctl<QLabel>(PanelId::ConnectionPicture);
+    const QImage disconnected = picture->pixmap().toImage();
+    QSignalSpy restart(m_panel.get(), &CFormDlgView::videoAddressChanged);
+    // Before any link commands go nowhere, and the panel still follows the operator.
+    click(PanelId::Postion);
+    slider(4)->setSliderPosition(120);
+    QCOMPARE(pose()[3], 30.0f);
+    QVERIFY(!m_panel->positionReadTimer().isActive());
+    // Nor while the attempt is pending; a second press replaces it.
+    connectNetwork(0, false);
+    QVERIFY(m_panel->hasSocket() && !m_panel->isConnected());
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    m_panel->SendCommand(Stop());
+    connectNetwork(1);
+    QCOMPARE(restart.count(), 1);
+    QCOMPARE(sent(), QStringList());
+    QCOMPARE(m_panel->control(PanelId::Connect)->accessibleName(), QStringLiteral("Disconnect"));
+    QCOMPARE(picture->accessibleDescription(), QStringLiteral("Connected"));
+    QVERIFY(picture->pixmap().toImage() != disconnected);
+    QCOMPARE(m_panel->connectionMethod(), 0);
+    click(PanelId::Connect);
+    QVERIFY(!m_panel->isConnected() && !m_panel->hasSocket());
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    QCOMPARE(picture->pixmap().toImage(), disconnected);
+    QTRY_VERIFY(m_server->peerClosed);
+    // The controller hangs up: shown as down, without a message; one press connects again.
+    connectNetwork();
+    QCOMPARE(restart.count(), 1);
+    m_server->peer->disconnectFromHost();
+    QTRY_VERIFY(!m_panel->isConnected());
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    QVERIFY(m_messages.isEmpty());
+    // Refused; then the dialog cancelled, which does nothing at all.
+    m_server.reset();
+    click(PanelId::Connect);
+    QTRY_COMPARE(m_messages, QStringList{CFormDlgView::SocketFailedText});
+    QVERIFY(!m_panel->hasSocket());
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    m_panel->setConnectionDialog([](QWidget *) { return std::nullopt; });
+    click(PanelId::Connect);
+    QVERIFY(!m_panel->hasSocket());
+    // A serial port that does not open says why; every mode but 0 is the serial port.
+    m_panel->setConnectionDialog([this](QWidget *) { return std::optional(m_choice); });
+    m_choice = {};
+    m_choice.mode = 2;
+    m_choice.comNumber = 250;
+    click(PanelId::Connect);
+    QVERIFY(!m_panel->isConnected() && m_panel->connectionMethod() == 1);
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    QCOMPARE(m_messages.size(), 2);
+    QVERIFY(!m_messages.last().isEmpty() && m_messages.last() != CFormDlgView::SocketFailedText);
 }
 
-void TestFormDlgView::setJointFromView()
+void TestFormDlgView::positionOverTheNetwork()
 {
-    QFETCH(int, servo);
-    QFETCH(int, value);
-    QFETCH(int, sliderValue);
-    const auto before = m_panel->jointAngles();
-    // A label the panel does not own any more is refreshed from the fields in every case.
-    qobject_cast<QLabel *>(m_panel->control(PanelId::AngleLabel1))->setText("stale");
-    m_panel->SetJointFromView(1, servo, value);
-    QCOMPARE(label(1), QString::number(m_panel->jointAngles()[0]));
-    if (sliderValue < 0) {
-        QCOMPARE(m_panel->jointAngles(), before);
-        return;
-    }
-    QCOMPARE(slider(servo)->value(), sliderValue);
-    QCOMPARE(m_panel->jointAngles()[size_t(servo - 1)], value + 90);
-    QCOMPARE(label(servo), QString::number(value + 90));
-    // The view keeps the pose itself.
-    const ArmPose &p = m_panel->pose()->pose();
-    QCOMPARE((QList<float>{p.joint1, p.joint5, p.fingerLeft}), (QList<float>{0, 0, 0}));
+    const QTimer &wait = m_panel->positionReadTimer();
+    // Asked while the connection is pending: the request is dropped, the read still happens.
+    connectNetwork(0, false);
+    click(PanelId::Postion);
+    QVERIFY(wait.isActive() && wait.isSingleShot());
+    QCOMPARE(wait.interval(), 400);
+    QTRY_COMPARE(m_messages, QStringList{CFormDlgView::SocketErrorText});
+    QTRY_VERIFY(m_server->peer);
+    QCOMPARE(sent(), QStringList());
+    // The version the controller announces waits unread and is never shown from the network; of
+    // two answers the newer gives the pose.
+    m_server->reply("$010235#");
+    m_server->onData = [this, answered = false]() mutable {
+        if (!answered && m_server->frames().contains(q(RequestAngles())))
+            m_server->reply("$032006010020030040050060xx#$032006090045120090110170xx#"), answered = true;
+    };
+    click(PanelId::Postion);
+    QTRY_VERIFY(!wait.isActive());
+    QTRY_COMPARE(label(2), QStringLiteral("45"));
+    QCOMPARE(m_panel->jointAngles(), (std::array<int, 6>{90, 45, 120, 90, 110, 170}));
+    QCOMPARE(slider(6)->value(), 170);
+    QCOMPARE(pose(), (QList<float>{0, -45, 30, 0, 20, 80, -80}));
+    QCOMPARE(m_panel->versionText(), QString());
+    // A frame cut by one read completes with the next.
+    m_server->reply("$0320060100200300400500");
+    click(PanelId::Postion);
+    QTRY_VERIFY(!wait.isActive());
+    QCOMPARE(label(1), QStringLiteral("90"));
+    m_server->reply("60xx#");
+    click(PanelId::Postion);
+    QTRY_VERIFY(!wait.isActive());
+    QTRY_COMPARE(label(1), QStringLiteral("10"));
+    QCOMPARE(label(6), QStringLiteral("60"));
+    // A read for a connection replaced meanwhile reads nothing, and without a socket none starts.
+    click(PanelId::Postion);
+    click(PanelId::Connect);
+    connectNetwork();
+    QTRY_VERIFY(!wait.isActive());
+    click(PanelId::Connect);
+    click(PanelId::Postion);
+    QVERIFY(!wait.isActive());
+    QCOMPARE(m_messages, QStringList{CFormDlgView::SocketErrorText});
 }
 
-void TestFormDlgView::serialReplies_data()
+void TestFormDlgView::serialEndToEnd()
 {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QList<int>>("angles");
-    QTest::addColumn<QList<float>>("pose");
-    const QList<int> start{90, 90, 90, 90, 110, 180};
-    const QList<float> zero{0, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("version") << QByteArray("$010235#") << "V3.5" << start << zero;
-    QTest::newRow("version with letters") << QByteArray("$0102ab#") << "V0.0" << start << zero;
-    QTest::newRow("garbage and a stray end first") << QByteArray("xx#$010212cc#") << "V1.2" << start << zero;
-    QTest::newRow("angles") << QByteArray("$032006090045120090110170xx#") << "" << QList<int>{90, 45, 120, 90, 110, 170}
-                            << QList<float>{0, -45, 30, 0, 20, 80, -80};
-    QTest::newRow("999 stored as is") << QByteArray("$032006999090090090090090xx#") << ""
-                                      << QList<int>{999, 90, 90, 90, 90, 90} << QList<float>{909, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("short angle frame") << QByteArray("$0320060901#") << "" << QList<int>{90, 1, 0, 0, 0, 0}
-                                       << QList<float>{0, -89, -90, -90, -90, -90, 90};
-    QTest::newRow("other code ignored") << QByteArray("$0A02ff#") << "" << start << zero;
-    QTest::newRow("unfinished frame waits") << QByteArray("$032006000000000000000000") << "" << start << zero;
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    QVERIFY(PrivateProfile::WriteString("./config.ini", "com_ports", "COM7", name));
+    QByteArray received;
+    auto readMaster = [&] {
+        char buffer[256];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            received.append(buffer, n);
+        return received;
+    };
+    m_choice = {};
+    m_choice.mode = 1;
+    m_choice.comNumber = 7;
+    click(PanelId::Connect);
+    ::close(slave);
+    QVERIFY(m_panel->isConnected() && !m_panel->hasSocket());
+    QCOMPARE(m_panel->connectionMethod(), 1);
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Disconect"));
+    slider(4)->setSliderPosition(100);
+    QTRY_COMPARE(readMaster(), QByteArray(SingleServo(4, 100).c_str()));
+    // Replies arrive byte by byte; over the serial line the version is shown. An angle past a
+    // slider's end is kept as reported while the slider stops at its end.
+    const QByteArray replies = "xx$010235#$032006999045120090110170xx#";
+    QCOMPARE(::write(master, replies.constData(), size_t(replies.size())), replies.size());
+    QTRY_COMPARE(label(2), QStringLiteral("45"));
+    QCOMPARE(ctl<QLabel>(PanelId::VersionLabel)->text(), QStringLiteral("V3.5"));
+    QCOMPARE(label(1), QStringLiteral("999"));
+    QCOMPARE(slider(1)->value(), 180);
+    QCOMPARE(pose(), (QList<float>{909, -45, 30, 0, 20, 80, -80}));
+    // Postion over the serial line only asks: the answer comes as bytes.
+    received.clear();
+    click(PanelId::Postion);
+    QVERIFY(!m_panel->positionReadTimer().isActive());
+    QTRY_COMPARE(readMaster(), QByteArray("$0302060b#"));
+    // The other end hangs up: the link shows as down.
+    ::close(master);
+    QTRY_VERIFY(!m_panel->isConnected());
+    QCOMPARE(text(PanelId::Connect), QStringLiteral("Connect"));
+    QVERIFY(m_messages.isEmpty());
 }
 
-void TestFormDlgView::serialReplies()
+void TestFormDlgView::actionList()
 {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, version);
-    QFETCH(QList<int>, angles);
-    QFETCH(QList<float>, pose);
-    for (char c : bytes)
-        QCOMPARE(m_panel->link()->OnSerialByte(static_cast<unsigned char>(c), 3), 1L);
-    QCOMPARE(qobject_cast<QLabel *>(m_panel->control(PanelId::VersionLabel))->text(), version);
-    const auto &held = m_panel->jointAngles();
-    QCOMPARE(QList<int>(held.begin(), held.end()), angles);
-    for (int k = 1; k <= 6; ++k) {
-        QCOMPARE(label(k), QString::number(angles[k - 1]));
-        QCOMPARE(slider(k)->value(), std::clamp(angles[k - 1], 0, k == 5 ? 270 : 180));
-    }
-    const ArmPose &p = m_panel->pose()->pose();
-    QCOMPARE((QList<float>{p.joint1, p.joint2, p.joint3, p.joint4, p.joint5, p.fingerLeft, p.fingerRight}), pose);
-}
-
-void TestFormDlgView::brokenFrameMergesWithTheNext()
-{
-    // A version frame whose "#" was lost swallows the next frame; the code read is the first one's.
-    for (char c : QByteArray("$010235$032006000000000000000000xx#"))
-        m_panel->link()->OnSerialByte(static_cast<unsigned char>(c), 1);
-    QCOMPARE(m_panel->versionText(), QStringLiteral("V3.5"));
-    QCOMPARE(m_panel->lastFrame(), std::string("$010235$032006000000000000000000xx#"));
-    QCOMPARE(m_panel->jointAngles()[0], 90);
-}
-
-void TestFormDlgView::addDeleteClear()
-{
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    for (int i = 0; i < 3; ++i)
-        button(PanelId::Add)->click();
-    QCOMPARE(m_panel->actionCount(), 3);
-    QCOMPARE(list->rowCount(), 3);
-    for (int row = 0; row < 3; ++row) {
+    auto row = [this](int r) {
         QStringList cells;
         for (int c = 0; c < 8; ++c)
-            cells << list->item(row, c)->text();
-        QCOMPARE(cells, (QStringList{QString::number(row), "90", "90", "90", "90", "110", "180", "1000"}));
-    }
-    // A row takes the labels and the interval exactly as typed.
-    userMove(2, 33);
-    qobject_cast<QLineEdit *>(m_panel->control(PanelId::IntervalEdit))->setText("fast");
-    button(PanelId::Add)->click();
-    QCOMPARE(list->item(3, 0)->text(), QStringLiteral("3"));
-    QCOMPARE(list->item(3, 2)->text(), QStringLiteral("33"));
-    QCOMPARE(list->item(3, 7)->text(), QStringLiteral("fast"));
-
-    // Rows 0 and 2 go; old row 1 becomes row 0, old row 3 row 1.
-    list->item(1, 7)->setText("old1");
-    list->selectRow(0);
-    list->selectionModel()->select(list->model()->index(2, 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    button(PanelId::Delete)->click();
-    QCOMPARE(m_panel->actionCount(), 2);
-    QCOMPARE(list->rowCount(), 2);
-    QCOMPARE(list->item(0, 0)->text(), QStringLiteral("0"));
-    QCOMPARE(list->item(0, 7)->text(), QStringLiteral("old1"));
-    QCOMPARE(list->item(1, 0)->text(), QStringLiteral("1"));
-    QCOMPARE(list->item(1, 7)->text(), QStringLiteral("fast"));
-    QVERIFY(m_messages.isEmpty());
-
-    button(PanelId::Add)->click();
-    QCOMPARE(list->item(2, 0)->text(), QStringLiteral("2"));
-    button(PanelId::Clear)->click();
-    QCOMPARE(m_panel->actionCount(), 0);
-    QCOMPARE(list->rowCount(), 0);
-}
-
-void TestFormDlgView::deleteNeedsASelection()
-{
-    button(PanelId::Add)->click();
-    button(PanelId::Delete)->click();
+            cells << list()->item(r, c)->text();
+        return cells.join(' ');
+    };
+    click(PanelId::Delete);
     QCOMPARE(m_messages, QStringList{CFormDlgView::NothingSelectedText});
     QCOMPARE(m_titles, QStringList{"Info"});
-    QCOMPARE(m_panel->actionCount(), 1);
+    click(PanelId::Add, 3);
+    QCOMPARE(row(2), QStringLiteral("2 90 90 90 90 110 180 1000"));
+    // A row takes the labels and the interval exactly as typed.
+    slider(2)->setSliderPosition(33);
+    setText(PanelId::IntervalEdit, "fast");
+    click(PanelId::Add);
+    QCOMPARE(row(3), QStringLiteral("3 90 33 90 90 110 180 fast"));
+    // Rows 0 and 2 go; the rest are numbered again from 0.
+    list()->item(1, 7)->setText("old1");
+    list()->selectRow(0);
+    list()->selectionModel()->select(list()->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    click(PanelId::Delete);
+    QCOMPARE(m_panel->actionCount(), 2);
+    QCOMPARE(row(0) + " / " + row(1), QStringLiteral("0 90 90 90 90 110 180 old1 / 1 90 33 90 90 110 180 fast"));
+    click(PanelId::Add);
+    QCOMPARE(list()->item(2, 0)->text(), QStringLiteral("2"));
+    click(PanelId::Clear);
+    QVERIFY(m_panel->actionCount() == 0 && list()->rowCount() == 0);
+    QCOMPARE(m_messages.size(), 1);
 }
 
-void TestFormDlgView::playbackTimerIntervals()
+void TestFormDlgView::actionGroupFiles()
 {
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    button(PanelId::Add)->click();
-    button(PanelId::Add)->click();
-    list->item(0, 7)->setText("500");
-    list->item(1, 7)->setText("2000");
-    list->item(1, 3)->setText("45");
-    list->item(1, 6)->setText("180");
-    const QTimer &timer = m_panel->playbackTimer();
-
-    button(PanelId::Single)->click();
-    QVERIFY(timer.isActive());
-    QCOMPARE(timer.interval(), 1000); // the first row plays a second after the press
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QCOMPARE(timer.interval(), 500);
-    QCOMPARE(m_panel->playPosition(), 1u);
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QCOMPARE(timer.interval(), 2000);
-    QCOMPARE(m_panel->playPosition(), 2u);
-    QCOMPARE(slider(3)->value(), 45);
-    QCOMPARE(label(3), QStringLiteral("45"));
-    QCOMPARE(m_panel->pose()->pose().joint3, -45.0f);
-    QCOMPARE(m_panel->pose()->pose().fingerLeft, 90.0f);
-    QCOMPARE(m_panel->pose()->pose().fingerRight, -90.0f);
-    // Played through: the timer stops and the position returns to the top, nothing is played.
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QVERIFY(!timer.isActive());
-    QCOMPARE(m_panel->playPosition(), 0u);
-    QCOMPARE(label(3), QStringLiteral("45"));
-    // Other timers are not the playback's.
-    m_panel->OnTimer(1);
-    QCOMPARE(m_panel->playPosition(), 0u);
-}
-
-void TestFormDlgView::loopRestartsAndLoopOffResumes()
-{
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    for (int i = 0; i < 3; ++i)
-        button(PanelId::Add)->click();
-    list->item(0, 7)->setText("500");
-    list->item(1, 7)->setText("2000");
-    list->item(2, 7)->setText("300");
-    const QTimer &timer = m_panel->playbackTimer();
-    QPushButton *loop = button(PanelId::Loop);
-
-    loop->click();
-    QVERIFY(m_panel->isLooping());
-    QCOMPARE(loop->text(), QStringLiteral("Loop off"));
-    QCOMPARE(timer.interval(), 1000);
-    for (int i = 0; i < 3; ++i)
-        m_panel->OnTimer(PanelId::PlaybackTimer);
-    QCOMPARE(timer.interval(), 300);
-    m_panel->OnTimer(PanelId::PlaybackTimer); // played through: again in a second
-    QVERIFY(timer.isActive());
-    QCOMPARE(timer.interval(), 1000);
-    QCOMPARE(m_panel->playPosition(), 0u);
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QCOMPARE(timer.interval(), 500);
-    // Single while looping only restarts the timer.
-    button(PanelId::Single)->click();
-    QVERIFY(m_panel->isLooping());
-    QCOMPARE(timer.interval(), 1000);
-
-    userMove(1, 20);
-    loop->click(); // Loop off: stopped, middle pose, position kept
-    QVERIFY(!m_panel->isLooping());
-    QVERIFY(!timer.isActive());
-    QCOMPARE(loop->text(), QStringLiteral("Loop"));
-    QCOMPARE(label(1), QStringLiteral("90"));
-    QCOMPARE(label(6), QStringLiteral("180"));
-    QCOMPARE(m_panel->playPosition(), 1u);
-    button(PanelId::Single)->click();
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QCOMPARE(timer.interval(), 2000); // row 1 next, not row 0
-    QVERIFY(!m_panel->isLooping());
-
-    // Clear during a loop: the timer keeps firing once a second and plays nothing.
-    loop->click();
-    button(PanelId::Clear)->click();
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QVERIFY(timer.isActive());
-    QCOMPARE(timer.interval(), 1000);
-    QCOMPARE(m_panel->playPosition(), 0u);
-}
-
-void TestFormDlgView::emptyGroupRefusesPlayback()
-{
-    button(PanelId::Single)->click();
-    button(PanelId::Loop)->click();
-    QCOMPARE(m_messages, QStringList(2, CFormDlgView::EmptyActionGroupText));
-    QCOMPARE(m_titles, QStringList(2, "Korvane"));
-    QVERIFY(!m_panel->playbackTimer().isActive());
-    QVERIFY(!m_panel->isLooping());
-    QCOMPARE(button(PanelId::Loop)->text(), QStringLiteral("Loop"));
-}
-
-void TestFormDlgView::playbackOddTimes()
-{
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    button(PanelId::Add)->click();
-    button(PanelId::Add)->click();
-    list->item(0, 7)->setText("soon");
-    list->item(1, 7)->setText("-40");
-    list->item(0, 1)->setText("12abc");
-    button(PanelId::Single)->click();
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QCOMPARE(m_panel->playbackTimer().interval(), 0); // not a number: time 0
-    QCOMPARE(label(1), QStringLiteral("12"));
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-    QVERIFY(m_panel->playbackTimer().isActive()); // a negative time waits for nothing
-    QCOMPARE(m_panel->playbackTimer().interval(), 0);
-}
-
-void TestFormDlgView::disconnectedSendsNothingButStillMoves()
-{
-    // With no connection every command is dropped quietly; only the panel and the pose change.
-    button(PanelId::Postion)->click();
-    button(PanelId::Update)->click();
-    button(PanelId::LightToggle)->click();
-    QCOMPARE(button(PanelId::LightToggle)->text(), QStringLiteral("ON"));
-    userMove(4, 120);
-    QCOMPARE(m_panel->pose()->pose().joint4, 30.0f);
-    QVERIFY(!m_panel->positionReadTimer().isActive());
-    QVERIFY(m_messages.isEmpty());
-}
-
-void TestFormDlgView::actionGroupMenu_data()
-{
-    QTest::addColumn<int>("key"); // 0: the mouse's right button
-    QTest::addColumn<int>("modifiers");
-    QTest::newRow("right click") << 0 << int(Qt::NoModifier);
-    QTest::newRow("menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
-    QTest::newRow("shift+f10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
-}
-
-void TestFormDlgView::actionGroupMenu()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    m_panel->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    auto *menu = list->findChild<QMenu *>(QStringLiteral("actionGroupMenu"));
-    auto request = [&](QWidget *target) {
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(9, 9), list->viewport()->mapToGlobal(QPoint(9, 9)));
-        if (key == 0)
-            QApplication::sendEvent(list->viewport(), &click);
-        target->setFocus();
-        if (key != 0)
-            QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        const bool shown = menu->isVisible();
-        menu->close();
-        return shown;
-    };
-    // The panel's keys pass the list by: these two reach it.
-    QVERIFY(request(list));
-    QCOMPARE(menu->actions().size(), 2);
-    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Save action group..."));
-    QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Open action group..."));
-    QVERIFY(!menu->actions()[0]->isEnabled()); // nothing recorded yet
-    QCOMPARE(menu->palette().color(QPalette::Window), PanelLook::ColourFromWord(PanelLook::GroundWord));
-    QCOMPARE(menu->palette().color(QPalette::WindowText), PanelLook::ColourFromWord(PanelLook::CaptionWord));
-    button(PanelId::Add)->click();
-    QVERIFY(request(list));
-    QVERIFY(menu->actions()[0]->isEnabled());
-    // Elsewhere in the panel the keys open nothing.
-    if (key != 0) {
-        QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
-        QVERIFY(!request(m_panel->control(PanelId::IntervalEdit)));
-    }
-}
-
-void TestFormDlgView::openReplacesTheGroupOrNothing()
-{
-    QTemporaryDir dir;
+    connectNetwork();
     QSettings().remove(CFormDlgView::ActionGroupFolderKey);
     QString answer;
     QStringList folders;
@@ -770,46 +683,58 @@ void TestFormDlgView::openReplacesTheGroupOrNothing()
         folders << folder;
         return answer;
     });
-    auto *list = qobject_cast<QTableWidget *>(m_panel->control(PanelId::ActionList));
-    const QList<QAction *> menu = list->findChild<QMenu *>(QStringLiteral("actionGroupMenu"))->actions();
-    button(PanelId::Add)->click();
-    button(PanelId::Add)->click();
-    button(PanelId::Loop)->click();
-    m_panel->OnTimer(PanelId::PlaybackTimer);
-
-    // A file refused on its third line changes nothing, not even the running loop.
-    answer = dir.filePath("bad.kvg");
+    const QList<QAction *> menu = list()->findChild<QMenu *>(QStringLiteral("actionGroupMenu"))->actions();
+    // Poses recorded as an operator does it; a time that is no number plays as 0.
+    for (const auto &[angle, time] : QList<QPair<int, QString>>{{30, "700"}, {150, "1500"}, {0, "soon"}, {180, "40"}}) {
+        slider(1)->setSliderPosition(angle);
+        slider(5)->setSliderPosition(270 - angle);
+        setText(PanelId::IntervalEdit, time);
+        click(PanelId::Add);
+    }
+    sent();
+    // One Single run, down to the last row: the wait the timer was given before each tick, then
+    // the frames. Ticks of other timers play nothing.
+    m_panel->OnTimer(1);
+    auto play = [this] {
+        QStringList seen;
+        for (click(PanelId::Single); timer().isActive(); tick())
+            seen << QString::number(timer().interval());
+        return seen + sent();
+    };
+    const QStringList recorded = play();
+    QCOMPARE(recorded.mid(0, 6), (QStringList{"1000", "700", "1500", "0", "40", all({30, 90, 90, 90, 240, 180}, 700)}));
+    QCOMPARE(recorded.last(), all({180, 90, 90, 90, 90, 180}, 40));
+    answer = m_dir.filePath("lesson.kvg");
+    menu[0]->trigger();
+    click(PanelId::Clear);
+    menu[1]->trigger();
+    QCOMPARE(play(), recorded);
+    // A file refused on its third line changes nothing, not even a running loop.
+    click(PanelId::Loop);
+    tick();
+    answer = m_dir.filePath("bad.kvg");
     QFile bad(answer);
     QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("korvane-action-group 1\n1\t2\t3\t4\t5\t6\t7\n1\t2\n"));
     bad.close();
     menu[1]->trigger();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(m_messages[0].endsWith("Line 3: expected 7 fields separated by tabs (six angles and the interval), found 2."));
-    QCOMPARE(list->rowCount(), 2);
-    QVERIFY(m_panel->isLooping() && m_panel->playbackTimer().isActive() && m_panel->playPosition() == 1);
-
-    // A good file replaces the group and ends the loop, leaving the arm where it is.
-    answer = dir.filePath("good.kvg");
+    QVERIFY(m_panel->isLooping() && timer().isActive() && m_panel->playPosition() == 1);
+    // A good file replaces the group and ends the loop, sending nothing to the arm.
+    answer = m_dir.filePath("good.kvg");
     QCOMPARE(ActionGroupFile::Write(answer, QList<ActionGroupFile::Row>(3, {{"1", "2", "3", "4", "5", "6"}, "7"})), QString());
     menu[1]->trigger();
-    QCOMPARE(m_messages.size(), 1);
-    QVERIFY(!m_panel->isLooping() && !m_panel->playbackTimer().isActive() && m_panel->playPosition() == 0);
-    QCOMPARE(button(PanelId::Loop)->text(), QStringLiteral("Loop"));
-    QCOMPARE(m_panel->actionCount(), 3);
-    QCOMPARE(list->item(2, 0)->text(), QStringLiteral("2"));
-    QCOMPARE(label(5), QStringLiteral("110")); // as row 0 left it: no middle pose
-
-    // A save that fails says why; a cancelled dialog does nothing.
-    answer = dir.filePath("gone/group.kvg");
+    QVERIFY(!m_panel->isLooping() && !timer().isActive() && m_panel->playPosition() == 0);
+    QCOMPARE(text(PanelId::Loop) + list()->item(2, 0)->text(), QStringLiteral("Loop2"));
+    QCOMPARE(sent(), QStringList{all({30, 90, 90, 90, 240, 180}, 700)}); // the loop's one tick
+    // A save that fails says why. Each dialog starts in the folder of the file chosen last.
+    answer = m_dir.filePath("gone/group.kvg");
     menu[0]->trigger();
     QCOMPARE(m_messages.size(), 2);
     QVERIFY(m_messages[1].endsWith("No such file or directory."));
-    answer.clear();
     menu[1]->trigger();
-    QCOMPARE(m_messages.size(), 2);
-    QCOMPARE(m_panel->actionCount(), 3);
-    // Each dialog starts in the folder of the file chosen last.
-    QCOMPARE(folders, (QStringList{QDir::homePath(), dir.path(), dir.path(), dir.filePath("gone")}));
+    const QString dir = m_dir.path();
+    QCOMPARE(folders, (QStringList{QDir::homePath(), dir, dir, dir, dir, m_dir.filePath("gone")}));
 }
 
 QTEST_MAIN(TestFormDlgView)
