@@ -16,14 +16,6 @@ int ActionButton(int number)
     return actionControls[static_cast<size_t>(number - 1)];
 }
 
-int ActionNumber(int control)
-{
-    for (size_t i = 0; i < actionControls.size(); ++i)
-        if (actionControls[i] == control)
-            return static_cast<int>(i) + 1;
-    return 0;
-}
-
 } // namespace PanelId
 
 namespace PanelTemplate {

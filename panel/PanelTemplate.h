@@ -63,7 +63,6 @@ constexpr int PlaybackTimer = 2;
 
 // The Action buttons are not numbered in caption order.
 int ActionButton(int number); // 1 to 15 -> control number, 0 otherwise
-int ActionNumber(int control); // control number -> 1 to 15, 0 otherwise
 } // namespace PanelId
 
 struct PanelControl
