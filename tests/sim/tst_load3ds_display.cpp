@@ -23,11 +23,6 @@ using Chunk3ds::put16;
 using Chunk3ds::put32;
 using Chunk3ds::putFloat;
 
-struct V3
-{
-    float x, y, z;
-};
-
 // A chunk of the file being written: its own data, then its children. The length is computed
 // unless a test forces a wrong one.
 struct Chunk
@@ -56,49 +51,46 @@ std::string cstr(const std::string &s)
     return s + '\0';
 }
 
-Chunk vertexList(const std::vector<V3> &vs)
+// A 16-bit count, then the values.
+template<typename T>
+std::string counted(std::size_t count, const std::vector<T> &values)
 {
     std::string d;
-    put16(d, std::uint32_t(vs.size()));
-    for (const V3 &v : vs) {
-        putFloat(d, v.x);
-        putFloat(d, v.y);
-        putFloat(d, v.z);
+    put16(d, std::uint32_t(count));
+    for (T v : values) {
+        if constexpr (std::is_same_v<T, float>)
+            putFloat(d, v);
+        else
+            put16(d, std::uint32_t(v));
     }
-    return chunk(0x4110, d);
+    return d;
 }
 
-Chunk faceList(const std::vector<std::array<int, 3>> &fs, std::vector<Chunk> groups = {})
+Chunk vertexList(const std::vector<float> &xyz)
 {
-    std::string d;
-    put16(d, std::uint32_t(fs.size()));
-    for (const auto &f : fs) {
-        put16(d, std::uint32_t(f[0]));
-        put16(d, std::uint32_t(f[1]));
-        put16(d, std::uint32_t(f[2]));
-        put16(d, 7);
+    return chunk(0x4110, counted(xyz.size() / 3, xyz));
+}
+
+Chunk texCoordList(const std::vector<float> &uv)
+{
+    return chunk(0x4140, counted(uv.size() / 2, uv));
+}
+
+// Faces of three vertex indices, each stored with a flags word.
+Chunk faceList(const std::vector<int> &indices, std::vector<Chunk> groups = {})
+{
+    std::vector<int> withFlags;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        withFlags.push_back(indices[i]);
+        if (i % 3 == 2)
+            withFlags.push_back(7);
     }
-    return chunk(0x4120, d, std::move(groups));
+    return chunk(0x4120, counted(indices.size() / 3, withFlags), std::move(groups));
 }
 
 Chunk materialGroup(const std::string &name, std::vector<int> faces = {0})
 {
-    std::string d = cstr(name);
-    put16(d, std::uint32_t(faces.size()));
-    for (int f : faces)
-        put16(d, std::uint32_t(f));
-    return chunk(0x4130, d);
-}
-
-Chunk texCoordList(const std::vector<std::pair<float, float>> &uv)
-{
-    std::string d;
-    put16(d, std::uint32_t(uv.size()));
-    for (const auto &[u, v] : uv) {
-        putFloat(d, u);
-        putFloat(d, v);
-    }
-    return chunk(0x4140, d);
+    return chunk(0x4130, cstr(name) + counted(faces.size(), faces));
 }
 
 Chunk object(const std::string &name, std::vector<Chunk> meshChildren)
@@ -146,7 +138,7 @@ bool parse(const std::string &bytes, ModelRecord &model)
     return CLoad3DS::ReadModelMemory(copy.data(), copy.size(), model);
 }
 
-const std::vector<V3> kTriangleVertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+const std::vector<float> kTriangleVertices = {0, 0, 0, 1, 0, 0, 0, 1, 0};
 
 // The loader's slot tables: the only place the tests reach them.
 const ModelRecord &slotModel(unsigned slot)
@@ -233,7 +225,7 @@ void TestLoad3DS::materials_data()
     // Files often nest a gamma-corrected copy behind the first colour: the first one holds.
     const Chunk wood = material("Wood", chunk(0xA020, {}, {colorBytes(1, 2, 3), colorBytes(9, 9, 9)}), "WOOD.BMP");
     auto mesh = [](std::vector<Chunk> groups) {
-        return object("Part", {vertexList(kTriangleVertices), faceList({{0, 1, 2}}, std::move(groups))});
+        return object("Part", {vertexList(kTriangleVertices), faceList({0, 1, 2}, std::move(groups))});
     };
     const QColor woody(1, 2, 3);
     row("no group keeps 0", file({red, wood, mesh({})}), 0, false, woody, "WOOD.BMP");
@@ -285,10 +277,10 @@ void TestLoad3DS::nestedChunksAreCountedExactly()
     const std::string bytes =
         file({material("Red", chunk(0xA020, {}, {colorBytes(255, 0, 0), colorBytes(1, 1, 1)})),
               material("Tex", chunk(0xA020, {}, {colorBytes(0, 0, 255)}), "T.BMP"),
-              object("First", {vertexList({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}, {1, 0, 1}}),
-                               faceList({{0, 1, 2}, {1, 3, 2}}, {materialGroup("Red", {0}), materialGroup("Tex", {1})}),
-                               texCoordList({{0, 0}, {1, 0}, {0, 1}, {1, 1}}), chunk(0x4160, std::string(48, '\0'))}),
-              keyframer, object("Second", {vertexList({{1, 2, 3}, {4, 5, 6}, {-7, 8.5f, -9}}), faceList({{0, 2, 1}})})},
+              object("First", {vertexList({0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 1}),
+                               faceList({0, 1, 2, 1, 3, 2}, {materialGroup("Red", {0}), materialGroup("Tex", {1})}),
+                               texCoordList({0, 0, 1, 0, 0, 1, 1, 1}), chunk(0x4160, std::string(48, '\0'))}),
+              keyframer, object("Second", {vertexList({1, 2, 3, 4, 5, 6, -7, 8.5f, -9}), faceList({0, 2, 1})})},
              {keyframer, material("Late", std::nullopt)});
     ModelRecord model;
     QVERIFY(parse(bytes, model));
@@ -316,8 +308,8 @@ void TestLoad3DS::normalsAverageTheFaces()
     // Two faces folded along their shared edge: counter-clockwise in the file's x-y plane (facing the
     // file's +z, stored +y) and in its x-z plane (facing the file's +y, stored -z); vertex 4 is unused.
     ModelRecord model;
-    QVERIFY(parse(file({object("Fold", {vertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {5, 5, 5}}),
-                                        faceList({{0, 1, 2}, {1, 0, 3}})})}),
+    QVERIFY(parse(file({object("Fold", {vertexList({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 5, 5, 5}),
+                                        faceList({0, 1, 2, 1, 0, 3})})}),
                   model));
     CLoad3DS::ComputeNormals(model);
     const float h = std::sqrt(0.5f);
@@ -345,12 +337,12 @@ void TestLoad3DS::hostileFiles_data()
         QTest::newRow(name) << bytesOf(bytes) << objects << vertices << faces << uv
                             << QString::fromStdString(objectName) << warnings;
     };
-    const Chunk tri = vertexList(kTriangleVertices), face = faceList({{0, 1, 2}});
+    const Chunk tri = vertexList(kTriangleVertices), face = faceList({0, 1, 2});
     auto sized = [](Chunk c, std::uint32_t length) {
         c.length = length;
         return c;
     };
-    auto counted = [](Chunk c, char count) { // announces another count than the data holds
+    auto recount = [](Chunk c, char count) { // announces another count than the data holds
         c.data[0] = count;
         return c;
     };
@@ -371,14 +363,14 @@ void TestLoad3DS::hostileFiles_data()
     Chunk many = tri;
     many.data[1] = char(0xFF);
     row("counts larger than the data",
-        file({object("A", {counted(many, char(0xFF)), counted(face, 0x40), counted(texCoordList({{0, 0}, {1, 1}}), 0x30)})}),
+        file({object("A", {recount(many, char(0xFF)), recount(face, 0x40), recount(texCoordList({0, 0, 1, 1}), 0x30)})}),
         1, 3, 1, 2);
     // Extra bytes behind the announced vertices are skipped, not read into the array.
-    row("data longer than the count", file({object("A", {counted(tri, 2), faceList({{0, 1, 1}})})}), 1, 2, 1, 0);
-    row("face indices outside the vertices", file({object("A", {tri, faceList({{0, 1, 3}, {0, 1, 2}, {65535, 0, 1}})})}),
+    row("data longer than the count", file({object("A", {recount(tri, 2), faceList({0, 1, 1})})}), 1, 2, 1, 0);
+    row("face indices outside the vertices", file({object("A", {tri, faceList({0, 1, 3, 0, 1, 2, 65535, 0, 1})})}),
         1, 3, 1, 0);
     row("faces before vertices", file({object("A", {face, tri})}), 1, 3, 1, 0);
-    row("coordinates shorter than the vertices", file({object("A", {tri, face, texCoordList({{0.5f, 0.5f}})})}), 1, 3, 1,
+    row("coordinates shorter than the vertices", file({object("A", {tri, face, texCoordList({0.5f, 0.5f})})}), 1, 3, 1,
         1);
     row("vertex list without count", file({object("A", {chunk(0x4110, std::string("\x01", 1))})}), 1, 0, 0, 0);
     row("object name without NUL", file({chunk(0x4000, "NoTerminator")}), 1, 0, 0, 0, "NoTerminator");
@@ -388,7 +380,7 @@ void TestLoad3DS::hostileFiles_data()
         file({chunk(0xAFFF, {}, {chunk(0xA000, "Unterminated"), chunk(0xA300, std::string(300, 'x'))}),
               object("A", {tri, face})}),
         1, 3, 1, 0);
-    row("group name without NUL", file({object("A", {tri, faceList({{0, 1, 2}}, {chunk(0x4130, "Unterminated")})})}), 1,
+    row("group name without NUL", file({object("A", {tri, faceList({0, 1, 2}, {chunk(0x4130, "Unterminated")})})}), 1,
         3, 1, 0);
     const Chunk editor = chunk(0x3D3D, {}, {object("A", {tri, face})});
     row("editor block without mesh version", chunk(0x4D4D, {}, {editor}).bytes(), 1, 3, 1, 0);
@@ -476,7 +468,7 @@ void TestLoad3DS::importFillsSlotAndDestructionEmptiesIt()
     const QString path = dir.filePath(QStringLiteral("1.3DS"));
     // The texture is missing, so the image loader fails before any GL call.
     QVERIFY(writeFile(path, bytesOf(file({material("Gone", std::nullopt, "GONE.BMP"),
-                                          object("A", {vertexList(kTriangleVertices), faceList({{0, 1, 2}})})}))));
+                                          object("A", {vertexList(kTriangleVertices), faceList({0, 1, 2})})}))));
     const QByteArray native = QFile::encodeName(path);
     {
         std::vector<std::string> failed;
@@ -561,9 +553,9 @@ void TestLoad3DS::drawsTexturedAndColouredObjects()
     red.fill(Qt::red);
     QVERIFY(red.save(dir.filePath(QStringLiteral("3DS/red.bmp")), "BMP"));
     auto rectangle = [](const char *name, float x0, float x1, const char *material) {
-        return object(name, {vertexList({{x0, -1, 0}, {x1, -1, 0}, {x0, 1, 0}, {x1, 1, 0}}),
-                             faceList({{0, 1, 2}, {1, 3, 2}}, {materialGroup(material, {})}),
-                             texCoordList({{0, 0}, {1, 0}, {0, 1}, {1, 1}})});
+        return object(name, {vertexList({x0, -1, 0, x1, -1, 0, x0, 1, 0, x1, 1, 0}),
+                             faceList({0, 1, 2, 1, 3, 2}, {materialGroup(material, {})}),
+                             texCoordList({0, 0, 1, 0, 0, 1, 1, 1})});
     };
     QVERIFY(writeFile(dir.filePath(QStringLiteral("3DS/1.3DS")),
                       bytesOf(file({material("Paint", chunk(0xA020, {}, {colorBytes(0, 255, 0)})),
