@@ -43,15 +43,11 @@ private slots:
     void newTargetStartsFromWhereTheServoIs();
     void anglesAreClampedToEachServosRange_data();
     void anglesAreClampedToEachServosRange();
-    void zeroOrNegativeTimeMovesAtOnce();
     void middleReturnsFromAnyPose();
     void stopFreezesAndRestoreResumes();
-    void commandsWhileFrozenWaitForRestore();
     void actionGroupsPlayTheirStepsInTurn_data();
     void actionGroupsPlayTheirStepsInTurn();
     void motionCommandCutsAnActionShort();
-    void onlyGroupsOneToFifteenExist();
-    void gamesKeepTheirState();
 };
 
 void TestArmModel::poseMovesLinearlyOverItsTime_data()
@@ -134,17 +130,6 @@ void TestArmModel::anglesAreClampedToEachServosRange()
     QCOMPARE(arm.angles()[servo - 1], expected);
 }
 
-void TestArmModel::zeroOrNegativeTimeMovesAtOnce()
-{
-    ManualArmClock clock;
-    ArmModel arm(clock);
-    arm.moveAll({10, 20, 30, 40, 50, 60}, 0);
-    COMPARE_POSE(arm.angles(), (Angles{10, 20, 30, 40, 50, 60}));
-    arm.moveAll({11, 21, 31, 41, 51, 61}, -100);
-    COMPARE_POSE(arm.angles(), (Angles{11, 21, 31, 41, 51, 61}));
-    QVERIFY(!arm.moving());
-}
-
 void TestArmModel::middleReturnsFromAnyPose()
 {
     ManualArmClock clock;
@@ -183,20 +168,6 @@ void TestArmModel::stopFreezesAndRestoreResumes()
     clock.advance(300);
     QCOMPARE(arm.angles()[1], 180.0);
     QVERIFY(!arm.moving());
-}
-
-void TestArmModel::commandsWhileFrozenWaitForRestore()
-{
-    ManualArmClock clock;
-    ArmModel arm(clock);
-    arm.freeze();
-    arm.moveAll({0, 90, 90, 90, 90, 180}, 1000);
-    clock.advance(2000);
-    QCOMPARE(arm.angles()[0], 90.0);
-    COMPARE_POSE(arm.targets(), (Angles{0, 90, 90, 90, 90, 180}));
-    arm.resume();
-    clock.advance(500);
-    QCOMPARE(arm.angles()[0], 45.0);
 }
 
 void TestArmModel::actionGroupsPlayTheirStepsInTurn_data()
@@ -240,36 +211,6 @@ void TestArmModel::motionCommandCutsAnActionShort()
     clock.advance(20000);
     QCOMPARE(arm.angles()[0], servo1);
     QCOMPARE(arm.angles()[1], 100.0);
-}
-
-void TestArmModel::onlyGroupsOneToFifteenExist()
-{
-    ManualArmClock clock;
-    ArmModel arm(clock);
-    for (int n : {0, 16, 99, -1})
-        QVERIFY(!arm.runAction(n));
-    QCOMPARE(arm.runningAction(), 0);
-    QVERIFY(!arm.moving());
-}
-
-void TestArmModel::gamesKeepTheirState()
-{
-    ManualArmClock clock;
-    ArmModel arm(clock);
-    arm.setFaceTracking(true);
-    QCOMPARE(arm.games().active, std::string("face tracking"));
-    arm.setColourTracking(2);
-    QCOMPARE(arm.games().active, std::string("colour tracking green"));
-    // Stopping a game that is not the active one leaves the active one running.
-    arm.setFaceTracking(false);
-    QCOMPARE(arm.games().active, std::string("colour tracking green"));
-    arm.setColourTracking(0);
-    QVERIFY(arm.games().active.empty());
-    for (int i = 0; i < 150; ++i)
-        arm.moveArea(4);
-    arm.moveArea(1);
-    QCOMPARE(arm.games().areaX, 100);
-    QCOMPARE(arm.games().areaY, -1);
 }
 
 QTEST_GUILESS_MAIN(TestArmModel)
