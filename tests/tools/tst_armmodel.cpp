@@ -174,7 +174,7 @@ void TestArmModel::actionGroupsPlayTheirStepsInTurn_data()
 {
     QTest::addColumn<int>("number");
     for (int n = 1; n <= ActionGroups::Count; ++n)
-        QTest::newRow(qPrintable(QStringLiteral("group %1").arg(n))) << n;
+        QTest::addRow("group %d", n) << n;
 }
 
 void TestArmModel::actionGroupsPlayTheirStepsInTurn()
@@ -182,14 +182,10 @@ void TestArmModel::actionGroupsPlayTheirStepsInTurn()
     QFETCH(int, number);
     ManualArmClock clock;
     ArmModel arm(clock);
-    const std::vector<ActionGroups::Step> steps = ActionGroups::Steps(number);
-    QVERIFY(steps.size() >= 2);
+    QVERIFY(!arm.runAction(0) && !arm.runAction(ActionGroups::Count + 1));
     QVERIFY(arm.runAction(number));
     QCOMPARE(arm.runningAction(), number);
-    for (const ActionGroups::Step &step : steps) {
-        for (int i = 0; i < 6; ++i)
-            QVERIFY(step.angles[i] >= 0 && step.angles[i] <= ArmModel::MaxAngle(i + 1));
-        QVERIFY(step.timeMs > 0);
+    for (const ActionGroups::Step &step : ActionGroups::Steps(number)) {
         clock.advance(step.timeMs);
         COMPARE_POSE(arm.angles(), step.angles);
     }

@@ -5,14 +5,15 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
 namespace {
 
 // A window system with one optional viewer program. Starting the viewer makes its two windows
-// appear at once or, for a slow viewer, only when the test says so; a close request to the
-// closer window ends the viewer. Adopted windows stop being top-level, as on X11.
+// appear at once or, for a slow viewer, not before the test ends; a close request to the closer
+// window ends the viewer. Adopted windows stop being top-level, as on X11.
 class FakeWindows : public ForeignWindows
 {
 public:
@@ -22,7 +23,7 @@ public:
         std::map<Handle, QString> windows; // alive windows and their titles
         std::set<Handle> adopted;
         bool programExists = true;
-        bool slowViewer = false; // windows appear only through ShowPendingViewer()
+        bool slowViewer = false;
         int pendingViewers = 0;
         Handle next = 100;
         int starts = 0;
@@ -31,13 +32,6 @@ public:
         {
             windows[next++] = CVideoView::ViewerTitle;
             windows[next++] = CVideoView::ViewerCloserTitle;
-        }
-        void ShowPendingViewer()
-        {
-            if (pendingViewers > 0) {
-                --pendingViewers;
-                ShowViewer();
-            }
         }
         Handle Viewer() const
         {
@@ -48,10 +42,8 @@ public:
         }
         int ViewerCount() const
         {
-            int n = 0;
-            for (const auto &[h, t] : windows)
-                n += t == CVideoView::ViewerTitle;
-            return n;
+            return int(std::count_if(windows.begin(), windows.end(),
+                                     [](const auto &w) { return w.second == CVideoView::ViewerTitle; }));
         }
     };
 
@@ -83,9 +75,7 @@ public:
     {
         m.log << "wrap";
         m.adopted.insert(window);
-        auto *w = new QWindow;
-        w->setObjectName(QString::number(window));
-        return w;
+        return new QWindow;
     }
     bool StartDetached(const QString &program) override
     {
@@ -93,10 +83,7 @@ public:
         if (!m.programExists)
             return false;
         ++m.starts;
-        if (m.slowViewer)
-            ++m.pendingViewers;
-        else
-            m.ShowViewer();
+        m.slowViewer ? void(++m.pendingViewers) : m.ShowViewer();
         return true;
     }
 

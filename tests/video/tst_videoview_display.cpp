@@ -99,7 +99,7 @@ void TestVideoViewDisplay::launchesAdoptsAndRestartsTheViewer()
 
     // The pane goes, its window with the viewer's inside it, and the viewer ends with nothing sent.
     view.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(windows.FindTopLevel(CloserTitle), ForeignWindows::Handle(0), Patience);
+    QTRY_VERIFY_WITH_TIMEOUT(!windows.FindTopLevel(CloserTitle) && !windows.FindTopLevel(ViewerTitle), Patience);
     QCOMPARE(counts.closes, 1);
     QDir::setCurrent(startDir);
 }
