@@ -1,29 +1,36 @@
 #!/usr/bin/env bash
-# Builds the test configuration (AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test.
+# Builds the test configuration (AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test,
+# then builds the tests again as a plain Release build and runs them there too.
 # Tests labelled "display" get a private Xvfb server; the rest run on Qt's offscreen platform.
+# Extra arguments go to both CTest runs.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
 build=build-test
+release=build-release
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON -DKORVANE_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-
-display=""
-for n in $(seq 90 140); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display itself and writes its number to the pipe once it accepts
+# connections: no lock-file race with other servers, and no guessing when it is ready.
+exec {displayfd}< <(exec Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>/dev/null)
 xvfb_pid=$!
 trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
-done
-export DISPLAY="$display"
+if ! read -r -t 30 -u "$displayfd" number || [ -z "$number" ]; then
+  echo "test.sh: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=":$number"
 
-cd "$build"
+(
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+  export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  cd "$build"
+  ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"
+)
+
+cmake -S . -B "$release" -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS=ON >/dev/null
+cmake --build "$release" -j"$(nproc)"
+cd "$release"
 ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"

@@ -64,5 +64,6 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestViewCamera)
+// Its rows hold GUI value types (QVector3D), which need the GUI application to be registered.
+QTEST_MAIN(TestViewCamera)
 #include "tst_view_camera.moc"

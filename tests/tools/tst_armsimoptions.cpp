@@ -11,7 +11,6 @@ private slots:
     void accepted();
     void refused_data();
     void refused();
-    void helpNamesEveryOption();
 };
 
 void TestArmSimOptions::accepted_data()
@@ -90,18 +89,6 @@ void TestArmSimOptions::refused()
     QString error;
     QVERIFY(!ArmSimOptions::Parse(QStringList{"korvane-armsim"} + args, o, error));
     QVERIFY2(error.contains(message), qPrintable(error));
-}
-
-void TestArmSimOptions::helpNamesEveryOption()
-{
-    ArmSimOptions o;
-    QString error;
-    QVERIFY(ArmSimOptions::Parse({"korvane-armsim", "--help"}, o, error));
-    QVERIFY(o.help);
-    const QString help = ArmSimOptions::HelpText();
-    for (const char *option : {"--listen HOST:PORT", "--video PORT", "--pty", "--com N", "--config PATH",
-                               "--version D.D", "--log", "--help"})
-        QVERIFY2(help.contains(QLatin1String(option)), option);
 }
 
 QTEST_GUILESS_MAIN(TestArmSimOptions)

@@ -26,23 +26,10 @@ class TestArmSimProcess : public QObject
     Q_OBJECT
 
 private slots:
-    void helpListsEveryOption();
     void badOptionStopsWithAMessage();
     void servesAndCleansUpOnSignal_data();
     void servesAndCleansUpOnSignal();
 };
-
-void TestArmSimProcess::helpListsEveryOption()
-{
-    QProcess p;
-    p.start(program(), {"--help"});
-    QVERIFY(p.waitForFinished(WaitMs));
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 0);
-    const QByteArray out = p.readAllStandardOutput();
-    for (const char *option : {"--listen", "--video", "--pty", "--com", "--config", "--version", "--log", "--help"})
-        QVERIFY2(out.contains(option), option);
-}
 
 void TestArmSimProcess::badOptionStopsWithAMessage()
 {

@@ -25,10 +25,8 @@ public:
 
     bool Listen(quint16 port = 0)
     {
-        if (!m_server.listen(QHostAddress::LocalHost, port))
-            return false;
         m_timer.start();
-        return true;
+        return m_server.listen(QHostAddress::LocalHost, port);
     }
 
     // Stops listening and drops every viewer, as a camera that goes away.
@@ -50,9 +48,8 @@ public:
     {
         QImage picture(320, 240, QImage::Format_RGB32);
         picture.fill(colour);
-        QBuffer buffer(&m_jpeg);
         m_jpeg.clear();
-        buffer.open(QIODevice::WriteOnly);
+        QBuffer buffer(&m_jpeg);
         picture.save(&buffer, "JPEG", 90);
     }
 
