@@ -4,10 +4,8 @@
 
 #include <deque>
 #include <functional>
-#include <utility>
 
-// Holds the pane's waits so the test decides when each one is over: no test sleeps through a
-// wait, and a slow viewer start on a loaded machine cannot make one flaky.
+// The pane's waits, each ended when the test says: nothing sleeps, and a slow machine flakes nothing.
 struct HeldWaits
 {
     std::deque<std::pair<int, std::function<void()>>> waits;

@@ -8,33 +8,29 @@
 #include <QScreen>
 #include <QTemporaryDir>
 
-// A current directory laid out as the program's runtime folder: Video/Video (the built viewer)
-// and Video/config.ini with the stream address.
-class ViewerSandbox
+constexpr int Patience = 20000; // a sanitizer build starts slowly on a busy machine
+const QString ViewerTitle = QStringLiteral("Quorvel Tavrik");
+const QString CloserTitle = QStringLiteral("./Video/Video");
+
+// A directory laid out as the program's runtime folder: Video/Video and Video/config.ini.
+struct ViewerSandbox
 {
-public:
-    explicit ViewerSandbox(const QString &address, bool withViewer = true)
+    QTemporaryDir dir;
+    explicit ViewerSandbox(const QString &address)
     {
-        QDir(m_dir.path()).mkpath(QStringLiteral("Video"));
-        if (withViewer)
-            QFile::link(QStringLiteral(KORVANE_VIEWER_BINARY), m_dir.filePath(QStringLiteral("Video/Video")));
-        QFile config(m_dir.filePath(QStringLiteral("Video/config.ini")));
+        QDir(dir.path()).mkpath(QStringLiteral("Video"));
+        QFile::link(QStringLiteral(KORVANE_VIEWER_BINARY), dir.filePath(QStringLiteral("Video/Video")));
+        QFile config(dir.filePath(QStringLiteral("Video/config.ini")));
         if (config.open(QIODevice::WriteOnly))
             config.write("[video_addr]\r\naddr=" + address.toLatin1() + "\r\n");
     }
-    QString Path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
 };
 
-// The colour at the centre of an X window, read back from the server.
-inline QColor CentreColour(quintptr window)
+// The colour of an X window at a fraction of its size, read back from the server.
+inline QColor ColourAt(quintptr window, double fx = 0.5, double fy = 0.5)
 {
     const QImage image = QGuiApplication::primaryScreen()->grabWindow(WId(window)).toImage();
-    if (image.isNull())
-        return {};
-    return image.pixelColor(image.width() / 2, image.height() / 2);
+    return image.isNull() ? QColor() : image.pixelColor(int(image.width() * fx), int(image.height() * fy));
 }
 
 inline bool Near(const QColor &a, const QColor &b)

@@ -6,63 +6,45 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <functional>
-
 namespace {
 
-QByteArray jpeg(const QColor &colour, QSize size = QSize(64, 48))
+QByteArray part(const QColor &colour, QSize size = QSize(64, 48))
 {
     QImage picture(size, QImage::Format_RGB32);
     picture.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
     picture.save(&buffer, "JPEG", 95);
-    return bytes;
-}
-
-QByteArray part(const QByteArray &body)
-{
-    return "--b\r\nContent-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body
+    return "--b\r\nContent-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(jpeg.size()) + "\r\n\r\n" + jpeg
            + "\r\n";
 }
 
 const QByteArray Head = "HTTP/1.0 200 OK\r\nContent-Type: multipart/x-mixed-replace; boundary=b\r\n\r\n";
 
-// Answers each request with whatever the test scripts, once the request head is in.
-class ScriptedServer
+// Answers each request, once its head is in, with whatever the test scripts.
+class ScriptedServer : public QTcpServer
 {
 public:
-    using Script = std::function<void(QTcpSocket *socket, const QByteArray &request)>;
-    explicit ScriptedServer(Script script) : m_script(std::move(script))
+    explicit ScriptedServer(const std::function<void(QTcpSocket *)> &script)
     {
-        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                ++connections;
-                auto *request = new QByteArray;
-                QObject::connect(socket, &QObject::destroyed, socket, [request] { delete request; });
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-                    const bool complete = request->contains("\r\n\r\n");
-                    *request += socket->readAll();
-                    if (!complete && request->contains("\r\n\r\n")) {
-                        lastRequest = *request;
-                        m_script(socket, *request);
+        connect(this, &QTcpServer::newConnection, this, [this, script] {
+            while (QTcpSocket *socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, script] {
+                    const QByteArray before = socket->property("request").toByteArray();
+                    socket->setProperty("request", before + socket->readAll());
+                    if (!before.contains("\r\n\r\n") && socket->property("request").toByteArray().contains("\r\n\r\n")) {
+                        lastRequest = socket->property("request").toByteArray();
+                        script(socket);
                     }
                 });
-            }
         });
+        listen(QHostAddress::LocalHost);
     }
-    bool Listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
-    QUrl Url(const QString &path = QString()) const
+    QUrl Url(const QString &path = {}) const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
     }
-    int connections = 0;
     QByteArray lastRequest;
-
-private:
-    QTcpServer m_server;
-    Script m_script;
 };
 
 } // namespace
@@ -79,11 +61,9 @@ private slots:
 
 void TestMjpegClient::decodesOnlyTheNewestPictureOfARead()
 {
-    ScriptedServer server([](QTcpSocket *socket, const QByteArray &) {
-        // A burst of pictures arriving together: only the last is worth decoding.
-        socket->write(Head + part(jpeg(Qt::red)) + part(jpeg(Qt::green)) + part(jpeg(Qt::blue, QSize(80, 60))));
+    ScriptedServer server([](QTcpSocket *socket) {
+        socket->write(Head + part(Qt::red) + part(Qt::green) + part(Qt::blue, QSize(80, 60)));
     });
-    QVERIFY(server.Listen());
     MjpegClient client(server.Url(QStringLiteral("/stream?q=1")));
     QSignalSpy frames(&client, &MjpegClient::FrameDecoded);
     QSignalSpy lost(&client, &MjpegClient::SignalLost);
@@ -106,41 +86,30 @@ void TestMjpegClient::failuresAreRetriedEverySecond_data()
     QTest::newRow("not found") << "404" << "404";
     QTest::newRow("server hangs up") << "hangup" << "closed";
     QTest::newRow("not an http address") << "scheme" << "not an http address";
-    // The camera sends its head and half a picture, then nothing more.
-    QTest::newRow("stalled stream") << "stall" << "no data";
+    QTest::newRow("head and half a picture, then silence") << "stall" << "no data";
 }
 
 void TestMjpegClient::failuresAreRetriedEverySecond()
 {
     QFETCH(QString, kind);
     QFETCH(QString, reason);
-    ScriptedServer server([kind](QTcpSocket *socket, const QByteArray &) {
-        if (kind == "404")
-            socket->write("HTTP/1.0 404 Not Found\r\n\r\n");
-        else
-            socket->write(kind == "stall" ? (Head + part(jpeg(Qt::red))).left(200) : Head + part(jpeg(Qt::red)));
+    ScriptedServer server([kind](QTcpSocket *socket) {
+        socket->write(kind == "404" ? "HTTP/1.0 404 Not Found\r\n\r\n" : (Head + part(Qt::red)).left(kind == "stall" ? 200 : -1));
         if (kind != "stall")
             socket->disconnectFromHost();
     });
-    QUrl url;
-    if (kind == "refused") {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        url = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(probe.serverPort()));
-    } else if (kind == "scheme") {
+    QUrl url = server.Url();
+    if (kind == "refused")
+        server.close();
+    else if (kind == "scheme")
         url = QUrl(QStringLiteral("rtsp://127.0.0.1:554"));
-    } else {
-        QVERIFY(server.Listen());
-        url = server.Url();
-    }
     MjpegClient client(url);
     QSignalSpy lost(&client, &MjpegClient::SignalLost);
     client.Start();
     QTRY_VERIFY_WITH_TIMEOUT(lost.count() >= 1, MjpegClient::StallMs * 3);
     QVERIFY2(lost.at(0).at(0).toString().contains(reason, Qt::CaseInsensitive), qPrintable(lost.at(0).at(0).toString()));
-    QVERIFY(client.RetryTimer().isActive());
+    QVERIFY(client.RetryTimer().isActive() && client.RetryTimer().isSingleShot());
     QCOMPARE(client.RetryTimer().interval(), 1000);
-    QVERIFY(client.RetryTimer().isSingleShot());
     QVERIFY(!client.StallTimer().isActive());
 }
 
