@@ -521,9 +521,8 @@ private slots:
         // A file refused on its third line changes nothing, not even a running loop.
         click(PanelId::Loop), tick();
         answer = m_dir.filePath("bad.kvg");
-        QFile bad(answer);
-        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("korvane-action-group 1\n1\t2\t3\t4\t5\t6\t7\n1\t2\n"));
-        bad.close();
+        if (QFile bad(answer); bad.open(QIODevice::WriteOnly))
+            bad.write("korvane-action-group 1\n1\t2\t3\t4\t5\t6\t7\n1\t2\n");
         menu[1]->trigger();
         QVERIFY(m_messages.size() == 1 && m_messages[0].endsWith("Line 3: expected 7 fields separated by tabs (six angles and the interval), found 2."));
         QVERIFY(m_panel->isLooping() && timer().isActive() && m_panel->playPosition() == 1);
