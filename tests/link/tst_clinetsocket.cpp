@@ -1,5 +1,4 @@
-// What the link relies on beyond its own tests: how a connect fails, reads on demand, the end of
-// a connection and the frames still queued when it goes.
+// How a connect fails, reads on demand, the end of a connection and the frames queued when it goes.
 #include "link/CClinetSocket.h"
 #include "link/CommandFrames.h"
 
@@ -36,16 +35,8 @@ class TestClinetSocket : public QObject
     {
         makeSocket();
         m_socket->Connect(QStringLiteral("127.0.0.1"), m_server->serverPort());
-        if (!QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 5000) || m_outcomes != QList<int>{0})
-            return nullptr;
-        return m_server->hasPendingConnections() || m_server->waitForNewConnection(5000) ? m_server->nextPendingConnection()
-                                                                                         : nullptr;
-    }
-    static quint16 closedPort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        return probe.serverPort(); // nothing listens once probe is gone
+        const bool up = QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 5000) && m_outcomes == QList<int>{0};
+        return up && (m_server->hasPendingConnections() || m_server->waitForNewConnection(5000)) ? m_server->nextPendingConnection() : nullptr;
     }
 
 private slots:
@@ -53,8 +44,7 @@ private slots:
     {
         m_server = std::make_unique<QTcpServer>();
         QVERIFY(m_server->listen(QHostAddress::Any));
-        m_outcomes.clear();
-        m_closes = 0;
+        m_outcomes.clear(), m_closes = 0;
     }
     void cleanup() { m_socket.reset(); }
 
@@ -67,7 +57,6 @@ private slots:
         QTest::newRow("by name") << "localhost" << -1 << 0;
         QTest::newRow("nothing listens") << "127.0.0.1" << -2 << ECONNREFUSED;
         QTest::newRow("port beyond 16 bits") << "127.0.0.1" << 65536 << EINVAL;
-        QTest::newRow("port 0") << "127.0.0.1" << 0 << EINVAL;
         QTest::newRow("blank host") << " " << -1 << EINVAL;
     }
     void connectOutcome()
@@ -75,8 +64,13 @@ private slots:
         QFETCH(QString, host);
         QFETCH(int, port);
         QFETCH(int, error);
+        quint16 closedPort = 0;
+        if (port == -2) { // nothing listens once the probe is gone
+            QTcpServer probe;
+            closedPort = probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+        }
         makeSocket();
-        const int target = port == -1 ? m_server->serverPort() : port == -2 ? closedPort() : port;
+        const int target = port == -1 ? m_server->serverPort() : port == -2 ? closedPort : port;
         QVERIFY(m_socket->Connect(host, unsigned(target)));
         QVERIFY(m_outcomes.isEmpty()); // never from inside Connect: the owner is still setting up
         QVERIFY(!m_socket->Connect(host, unsigned(target))); // one attempt at a time
@@ -93,8 +87,7 @@ private slots:
         QTcpSocket *peer = connected();
         QVERIFY(peer);
         char buffer[1024];
-        QCOMPARE(m_socket->Receive(buffer, sizeof buffer), CAsyncSocket::SOCKET_ERROR);
-        QCOMPARE(m_socket->GetLastError(), EWOULDBLOCK);
+        QVERIFY(m_socket->Receive(buffer, sizeof buffer) == CAsyncSocket::SOCKET_ERROR && m_socket->GetLastError() == EWOULDBLOCK);
         QVERIFY(m_socket->Send("$", -1) < 0 && m_socket->Send(nullptr, 3) < 0);
 
         // Read on demand: what the kernel holds counts even before the event loop has run, and a
@@ -118,43 +111,36 @@ private slots:
         QVERIFY(peer);
         peer->write("abc");
         peer->disconnectFromHost();
-        QTRY_COMPARE(m_closes, 1);
-        QTRY_VERIFY(!m_socket->IsConnected());
+        QTRY_VERIFY(m_closes == 1 && !m_socket->IsConnected());
         // The data is still there to read, then the end, as often as asked.
         char buffer[1024];
         QCOMPARE(m_socket->Receive(buffer, sizeof buffer), 3);
         QCOMPARE(QByteArray(buffer, 3), QByteArray("abc"));
-        QCOMPARE(m_socket->Receive(buffer, sizeof buffer), 0);
-        QCOMPARE(m_socket->Receive(buffer, sizeof buffer), 0);
+        QVERIFY(m_socket->Receive(buffer, sizeof buffer) == 0 && m_socket->Receive(buffer, sizeof buffer) == 0);
         QCOMPARE(m_socket->Send("$090100a#", 9), CAsyncSocket::SOCKET_ERROR); // and no SIGPIPE
     }
 
-    void destructionSendsQueuedFramesFirst_data()
-    {
-        QTest::addColumn<bool>("explicitShutDown");
-        QTest::newRow("shut down, then destroyed") << true;
-        QTest::newRow("destroyed while connected") << false;
-    }
     void destructionSendsQueuedFramesFirst()
     {
-        QFETCH(bool, explicitShutDown);
-        QTcpSocket *peer = connected();
-        QVERIFY(peer);
-        QByteArray expected;
-        for (int i = 1; i <= 200; ++i) {
-            const std::string frame = CommandFrames::SingleServo(1 + i % 6, i % 181);
-            QVERIFY(m_socket->Send(frame.data(), int(frame.size())) > 0);
-            expected += QByteArray::fromStdString(frame);
+        for (const bool explicitShutDown : {true, false}) {
+            m_outcomes.clear();
+            QTcpSocket *peer = connected();
+            QVERIFY(peer);
+            QByteArray expected;
+            for (int i = 1; i <= 200; ++i) {
+                const std::string frame = CommandFrames::SingleServo(1 + i % 6, i % 181);
+                QVERIFY(m_socket->Send(frame.data(), int(frame.size())) > 0);
+                expected += QByteArray::fromStdString(frame);
+            }
+            if (explicitShutDown) {
+                QVERIFY(m_socket->ShutDown(CAsyncSocket::sends));
+                QVERIFY(m_socket->Send("$070007#", 8) == CAsyncSocket::SOCKET_ERROR && m_socket->GetLastError() == ESHUTDOWN);
+            }
+            m_socket.reset();
+            QByteArray got;
+            QVERIFY(QTest::qWaitFor([&] { return (got += peer->readAll()), peer->state() == QAbstractSocket::UnconnectedState; }, 5000));
+            QCOMPARE(got + peer->readAll(), expected);
         }
-        if (explicitShutDown) {
-            QVERIFY(m_socket->ShutDown(CAsyncSocket::sends));
-            QCOMPARE(m_socket->Send("$070007#", 8), CAsyncSocket::SOCKET_ERROR);
-            QCOMPARE(m_socket->GetLastError(), ESHUTDOWN);
-        }
-        m_socket.reset();
-        QByteArray got;
-        QVERIFY(QTest::qWaitFor([&] { return (got += peer->readAll()), peer->state() == QAbstractSocket::UnconnectedState; }, 5000));
-        QCOMPARE(got + peer->readAll(), expected);
     }
 };
 

@@ -12,51 +12,27 @@ class TestCommandFrames : public QObject
     Q_OBJECT
 
 private slots:
-    void built_data()
-    {
-        QTest::addColumn<QString>("built");
-        QTest::addColumn<QString>("expected");
-        auto row = [](const char *name, const std::string &built, const char *expected) {
-            QTest::newRow(name) << QString::fromStdString(built) << QString::fromLatin1(expected);
-        };
-        row("angles request", RequestAngles(), "$0302060b#");
-        row("servo 3 at 95", SingleServo(3, 95), "$0407030956d#");
-        row("pose over 500", AllServos({90, 90, 90, 90, 110, 180}, 500), "$05200609009009009011018005009d#");
-        row("pose over 1000 wraps", AllServos({90, 90, 90, 90, 90, 180}, 1000), "$05200609009009009009018010007d#");
-        // %04d is a minimum width: a five-digit time is printed and summed whole.
-        row("pose over 12345", AllServos({90, 90, 90, 90, 90, 180}, 12345), "$05200609009009009009018012345ce#");
-        // A negative field still leaves a two-digit checksum byte.
-        row("negative time", AllServos({0, 0, 0, 0, 0, 0}, -5), "$052006000000000000000000-0051a#");
-        row("servo id 5", WriteServoId(5), "$0602050d#");
-        row("middle", Middle(), "$070007#");
-        row("action 9", RunAction(9), "$08020913#");
-        row("stop", Stop(), "$090100a#");
-        row("median 3", SetMedian(3), "$0A02030f#");
-        row("restore medians", RestoreMedians(), "$0A02000c#");
-        row("light red", SetLight(Light::Red), "$0C02010F#");
-        row("light off", SetLight(Light::Off), "$0C02000E#");
-        row("face on", FaceTracking(true), "$0F01111#");
-        row("colour off", ColourTracking(0), "$10010011#");
-        row("start tracking", StartTracking(), "$10020618#");
-        row("area start", CalibrationArea(CalibrationStep::Start), "$11020114#");
-        row("calibrate red", CalibrateColour(CalibrationStep::Start, 1), "$13021117#");
-        row("calibrate ok yellow", CalibrateColour(CalibrationStep::Confirm, 4), "$1302241b#");
-        row("up", MoveArea(AreaMove::Up), "$1501117#");
-        row("right", MoveArea(AreaMove::Right), "$150141A#");
-        row("threshold 0", Threshold(0), "$140300017#");
-        row("threshold 232, last before the wrap", Threshold(232), "$1403232ff#");
-        row("threshold 233 wraps", Threshold(233), "$140323300#");
-        row("sorting order none", ColourSorting(false, "0000"), "$0D060000013#");
-        row("sorting order short", ColourSorting(false, "12"), "$0D060120016#");
-        row("sorting start rgby", ColourSorting(true, "1234"), "$0D06112341e#");
-        row("stacking start yyyy", ColourStacking(true, "44445"), "$0E061444425#");
-        row("garbage recognition", GarbageRecognition(), "$12020115#");
-    }
     void built()
     {
-        QFETCH(QString, built);
-        QFETCH(QString, expected);
-        QCOMPARE(built, expected);
+        // Frames the panel and dialog tests do not already pin down byte for byte.
+        const std::pair<std::string, const char *> frames[] = {
+            {SingleServo(3, 95), "$0407030956d#"},
+            {AllServos({90, 90, 90, 90, 110, 180}, 500), "$05200609009009009011018005009d#"},
+            {AllServos({90, 90, 90, 90, 90, 180}, 1000), "$05200609009009009009018010007d#"}, // the checksum wraps
+            // %04d is a minimum width: a five-digit time is printed and summed whole.
+            {AllServos({90, 90, 90, 90, 90, 180}, 12345), "$05200609009009009009018012345ce#"},
+            // A negative field still leaves a two-digit checksum byte.
+            {AllServos({0, 0, 0, 0, 0, 0}, -5), "$052006000000000000000000-0051a#"},
+            {WriteServoId(5), "$0602050d#"},
+            {RunAction(9), "$08020913#"},
+            {SetMedian(3), "$0A02030f#"},
+            {RestoreMedians(), "$0A02000c#"},
+            {Threshold(232), "$1403232ff#"}, // the last before the wrap
+            {Threshold(233), "$140323300#"},
+            {ColourSorting(false, "12"), "$0D060120016#"},
+            {ColourStacking(true, "44445"), "$0E061444425#"}};
+        for (const auto &[built, expected] : frames)
+            QCOMPARE(QString::fromStdString(built), QString::fromLatin1(expected));
     }
 
     void assembled_data()
@@ -64,10 +40,7 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QStringList>("frames");
         const QByteArray body79(79, 'x'), body80(80, 'x');
-        QTest::newRow("garbage before") << QByteArray("zz#q$0302060b#") << QStringList{"$0302060b#"};
-        QTest::newRow("stray hash dropped") << QByteArray("##$01#") << QStringList{"$01#"};
-        QTest::newRow("dollar inside is ordinary") << QByteArray("$ab$cd#") << QStringList{"$ab$cd#"};
-        QTest::newRow("two in a row") << QByteArray("$1#$2#") << QStringList{"$1#", "$2#"};
+        QTest::newRow("stray hash dropped, dollar inside is ordinary") << QByteArray("##$ab$cd#") << QStringList{"$ab$cd#"};
         QTest::newRow("81 with hash is a frame") << "$" + body79 + "#" << QStringList{QString("$" + body79 + "#")};
         QTest::newRow("81 without hash abandoned") << "$" + body80 + "#$ok#" << QStringList{"$ok#"};
         QTest::newRow("abandoned then next dollar") << "$" + body80 + "junk$ok#" << QStringList{"$ok#"};
@@ -96,15 +69,11 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("read"); // code, version, then the angles or "none"
-        QTest::newRow("version") << "$010235#" << "1 V3.5 0 0 0 0 0 0";
         QTest::newRow("version digits 5 and 6 only") << "$01xx12ab#" << "1 V1.2 0 0 0 0 0 0";
-        QTest::newRow("minor is the end mark") << "$01027#" << "1 V7.0 0 0 0 0 0 0";
         QTest::newRow("hex code reads 0") << "$0A02ff#" << "0 V0.0 0 0 0 0 0 0";
         QTest::newRow("one character") << "$3" << "3 V0.0 none";
-        QTest::newRow("angles") << "$032006090045120090110170xx#" << "3 V0.6 90 45 120 90 110 170";
         QTest::newRow("garbage before") << "zz$032006999000180090090090ab#" << "0 V2.0 999 0 180 90 90 90";
         QTest::newRow("short frame reads the end") << "$0320060901#" << "3 V0.6 90 1 0 0 0 0";
-        QTest::newRow("last field cut at the end") << "$03200609004512009011017#" << "3 V0.6 90 45 120 90 110 17";
         QTest::newRow("blanks, signs, letters") << "$032006abc12x-05 7 +4.#" << "3 V0.6 0 12 -5 7 4 0";
         // An earlier frame of another code: the windows run on from its "$" past its "#".
         QTest::newRow("first frame wins") << "$01021#$032006001002003004005006x#" << "1 V1.0 0 200 600 100 200 300";
@@ -123,6 +92,9 @@ private slots:
         else
             got += " none";
         QCOMPARE(got, read);
+    }
+    void numbersSaturateAndStopAtTheEnd()
+    {
         QCOMPARE(ReplyParser::ReadNumber("99999999999999", 0, 14), INT_MAX);
         QCOMPARE(ReplyParser::ReadNumber("-99999999999999", 0, 15), INT_MIN);
         QCOMPARE(ReplyParser::ReadNumber("$03", 2, 3), 3); // one character before the end

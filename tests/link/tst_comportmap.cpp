@@ -19,26 +19,20 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid() && QDir::setCurrent(m_dir.path())); }
     void init() { QFile::remove("config.ini"); }
 
-    void devicePaths_data()
+    void devicePaths()
     {
-        QTest::addColumn<unsigned>("number");
-        QTest::addColumn<std::string>("device");
+        std::ofstream("config.ini") << "[connect_info]\nCOM3=/dev/wrong\n[Com_Ports]\n"
+                                       "com3 = /dev/serial/by-id/usb-1a86_USB_Serial-if00-port0\nCOM150=/dev/pts/7\nCOM4=\nCOM0=/dev/zero\n";
         const std::pair<unsigned, const char *> rows[] = {
             {0, ""}, {1, "/dev/ttyUSB0"}, {32, "/dev/ttyUSB31"}, {33, "/dev/ttyACM0"}, {64, "/dev/ttyACM31"},
             {65, "/dev/ttyS0"}, {96, "/dev/ttyS31"}, {97, ""},
             // Configured: the key matches in any case, an empty value means the default.
             {3, "/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0"}, {150, "/dev/pts/7"}, {4, "/dev/ttyUSB3"}};
-        for (const auto &[number, device] : rows)
-            QTest::addRow("COM%u", number) << number << std::string(device);
-    }
-    void devicePaths()
-    {
-        QFETCH(unsigned, number);
-        QFETCH(std::string, device);
-        std::ofstream("config.ini") << "[connect_info]\nCOM3=/dev/wrong\n[Com_Ports]\n"
-                                       "com3 = /dev/serial/by-id/usb-1a86_USB_Serial-if00-port0\nCOM150=/dev/pts/7\nCOM4=\nCOM0=/dev/zero\n";
-        QCOMPARE(ComPortMap::DevicePathFor(number), device);
-        QCOMPARE(ComPortMap::DevicePathFor(number, "missing.ini"), ComPortMap::DefaultDevicePath(number));
+        for (const auto &[number, device] : rows) {
+            const QString com = QStringLiteral("COM%1 ").arg(number);
+            QCOMPARE(com + QString::fromStdString(ComPortMap::DevicePathFor(number)), com + device);
+            QCOMPARE(ComPortMap::DevicePathFor(number, "missing.ini"), ComPortMap::DefaultDevicePath(number));
+        }
     }
 
     void listsSerialDevicesWithoutOpeningThem()
@@ -46,12 +40,10 @@ private slots:
         PtyPair pty;
         QVERIFY(!pty.path.empty());
         std::ofstream("plain.txt") << "x";
-        mapCom(2, "/dev/null");                   // a character device, but no tty
-        mapCom(3, "plain.txt");                   // not a device
-        mapCom(4, "/dev/does-not-exist-korvane"); // gone
-        mapCom(5, "/dev/tty");                    // the controlling-terminal alias, no serial line
-        mapCom(12, pty.path);
-        mapCom(256, pty.path); // the last number listed
+        // A character device but no tty, no device, gone, the controlling-terminal alias; the last number listed.
+        for (const auto &[number, path] : std::initializer_list<std::pair<unsigned, std::string>>{
+                 {2, "/dev/null"}, {3, "plain.txt"}, {4, "/dev/does-not-exist-korvane"}, {5, "/dev/tty"}, {12, pty.path}, {256, pty.path}})
+            mapCom(number, path);
 
         // Opening a tty toggles its modem lines: the listing must not even look inside.
         const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
