@@ -581,11 +581,11 @@ void CLoad3DS::DrawModel(int slot, float x, float y, float z, float scale, float
     const std::int32_t materialCount = static_cast<std::int32_t>(model.materials.size());
     for (const ObjectRecord &object : model.objects) {
         const std::int32_t material = object.materialIndex;
-        const bool textured = object.hasTexture && material >= 0 && material < materialCount &&
-                              TextureName(slot, material) != 0;
+        const unsigned texture = material < materialCount ? TextureName(slot, material) : 0;
+        const bool textured = object.hasTexture && texture != 0;
         if (textured) {
             glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, TextureName(slot, material));
+            glBindTexture(GL_TEXTURE_2D, texture);
         } else {
             glDisable(GL_TEXTURE_2D);
         }
