@@ -4,6 +4,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMyKorvaneDoc.h"
 #include "app/LockKeyState.h"
+#include "sim/CMyKorvaneView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QOpenGLWidget>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
@@ -202,10 +202,6 @@ void CMainFrame::createStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QString::number(ID_VIEW_STATUS_BAR));
-    // A window of its own: the clock repaints it every second, and inside the window that holds
-    // the OpenGL view each repaint would compose the whole window again (a software GL driver
-    // spends tens of milliseconds on it, on the UI thread).
-    bar->setAttribute(Qt::WA_NativeWindow);
     m_headingPane = indicatorPane(bar, ID_INDICATOR_HEADING, QStringLiteral(" 000度"), QStringLiteral("Heading"));
     m_timePane = indicatorPane(bar, ID_INDICATOR_TIME, QStringLiteral("0000-00-00 00:00:00"), QStringLiteral("Date and time"));
     m_capsPane = indicatorPane(bar, ID_INDICATOR_CAPS, QStringLiteral("CAPS"), QStringLiteral("Caps Lock"));
@@ -411,8 +407,9 @@ void CMainFrame::OnFileSaveAs()
 
 QImage CMainFrame::viewPicture() const
 {
-    if (auto *gl = qobject_cast<QOpenGLWidget *>(view()))
-        return gl->grabFramebuffer();
+    // The scene is drawn in a window of its own, which a widget grab would not see.
+    if (auto *scene = qobject_cast<CMyKorvaneView *>(view()))
+        return scene->grabFramebuffer();
     return view()->grab().toImage();
 }
 

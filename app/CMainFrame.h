@@ -80,6 +80,8 @@ public:
 
     QAction *action(int id) const;
     QString statusText(int indicatorId) const;
+    // What Print and Print preview put on the page: the 3D view's current picture.
+    QImage viewPicture() const;
     const QTimer *clockTimer() const { return m_clockTimer; }
     // The command an accelerator key stands for, or 0.
     static int acceleratorCommand(const QKeyEvent *key);
@@ -112,7 +114,6 @@ private:
     void updatePrintCommands();
     void runCommand(int command);
     QWidget *paneOf(QWidget *widget) const;
-    QImage viewPicture() const;
 
     CMyKorvaneDoc *m_document;
     // The heading shown in the status bar; nothing turns it, so it stays 0.

@@ -2,6 +2,7 @@
 
 #include "sim/ArmPoseModel.h"
 #include "sim/JointKeys.h"
+#include "sim/SceneWindow.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -18,11 +20,23 @@
 #include <cstdio>
 
 CMyKorvaneView::CMyKorvaneView(QWidget *parent, ArmPoseModel *pose)
-    : QOpenGLWidget(parent)
+    : QWidget(parent)
     , m_pose(pose ? pose : new ArmPoseModel(this))
 {
-    setFormat(surfaceFormat());
     setFocusPolicy(Qt::StrongFocus);
+
+    m_scene = new SceneWindow(this, {[this] { initializeGL(); },
+                                     [this](int width, int height) { resizeGL(width, height); },
+                                     [this] { paintGL(); }});
+    m_scene->setFormat(surfaceFormat());
+    connect(m_scene, &QOpenGLWindow::frameSwapped, this, &CMyKorvaneView::frameSwapped);
+    m_sceneContainer = QWidget::createWindowContainer(m_scene, this);
+    m_sceneContainer->setObjectName(QStringLiteral("SceneContainer"));
+    // The pane keeps the focus; the window only draws.
+    m_sceneContainer->setFocusPolicy(Qt::NoFocus);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_sceneContainer);
 
     m_environment.LoadImages("./3DS");
 
@@ -36,7 +50,7 @@ CMyKorvaneView::CMyKorvaneView(QWidget *parent, ArmPoseModel *pose)
             return;
         }
         m_redrawPending = false;
-        update();
+        m_scene->update();
     });
     connect(m_pose, &ArmPoseModel::changed, this, &CMyKorvaneView::scheduleRedraw);
 
@@ -47,13 +61,50 @@ CMyKorvaneView::~CMyKorvaneView()
 {
     m_redrawTimer->stop();
     if (context() && context()->isValid()) {
-        // The base class destroys the context after this object's members are gone; the
+        // The window and its context would go after this object's members are gone; the
         // release hook must not run then.
         disconnect(context(), nullptr, this, nullptr);
         makeCurrent();
         releaseContextResources();
         doneCurrent();
     }
+    delete m_sceneContainer; // the window with it, while the members it draws with still exist
+}
+
+QWindow *CMyKorvaneView::sceneWindow() const
+{
+    return m_scene;
+}
+
+QOpenGLContext *CMyKorvaneView::context() const
+{
+    return m_scene->context();
+}
+
+bool CMyKorvaneView::isValid() const
+{
+    return m_scene->isValid();
+}
+
+void CMyKorvaneView::makeCurrent()
+{
+    m_scene->makeCurrent();
+}
+
+void CMyKorvaneView::doneCurrent()
+{
+    m_scene->doneCurrent();
+}
+
+QImage CMyKorvaneView::grabFramebuffer()
+{
+    if (!m_scene->isValid())
+        return {};
+    // The back buffer holds nothing defined after a swap: draw the scene into it again, read it
+    // and leave it unswapped, so the screen does not change.
+    m_scene->makeCurrent();
+    paintGL();
+    return m_scene->grabFramebuffer();
 }
 
 QSurfaceFormat CMyKorvaneView::surfaceFormat()
@@ -201,8 +252,8 @@ void CMyKorvaneView::OnRealTimeSimulation()
 
 void CMyKorvaneView::initializeGL()
 {
-    // A widget moved to another top-level window gets a new context: free what belonged to the old
-    // one then, while it is still current.
+    // A re-created context (the window destroyed and made again) starts empty: free what belonged
+    // to the old one while it is still current.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
             [this] {
                 makeCurrent();
@@ -262,7 +313,7 @@ void CMyKorvaneView::resizeGL(int width, int height)
 {
     // A pane squeezed to no height still gets a finite projection.
     const int safeHeight = std::max(height, 1);
-    const qreal ratio = devicePixelRatioF();
+    const qreal ratio = m_scene->devicePixelRatio();
     glViewport(0, 0, static_cast<GLsizei>(width * ratio), static_cast<GLsizei>(height * ratio));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -298,7 +349,7 @@ void CMyKorvaneView::RenderScene()
     if (m_modelsLoaded == 1 && m_loader)
         DrawArm();
     glPopMatrix();
-    // QOpenGLWidget swaps (composes) the buffers once paintGL returns.
+    // The window swaps the buffers once paintGL returns.
 }
 
 void CMyKorvaneView::DrawArm()
@@ -335,12 +386,14 @@ void CMyKorvaneView::DrawArm()
 
 void CMyKorvaneView::mousePressEvent(QMouseEvent *event)
 {
+    // Input from the scene window arrives sent on, which the toolkit's click-to-focus skips.
+    setFocus(Qt::MouseFocusReason);
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
         m_camera.leftDown(p);
     else if (event->button() == Qt::RightButton)
         m_camera.rightDown(p);
-    QOpenGLWidget::mousePressEvent(event);
+    QWidget::mousePressEvent(event);
 }
 
 void CMyKorvaneView::mouseReleaseEvent(QMouseEvent *event)
@@ -353,7 +406,7 @@ void CMyKorvaneView::mouseReleaseEvent(QMouseEvent *event)
         m_camera.rightUp(p);
         scheduleRedraw();
     }
-    QOpenGLWidget::mouseReleaseEvent(event);
+    QWidget::mouseReleaseEvent(event);
 }
 
 void CMyKorvaneView::mouseMoveEvent(QMouseEvent *event)
@@ -362,7 +415,7 @@ void CMyKorvaneView::mouseMoveEvent(QMouseEvent *event)
     m_camera.move(event->position().toPoint());
     if (dragging)
         scheduleRedraw();
-    QOpenGLWidget::mouseMoveEvent(event);
+    QWidget::mouseMoveEvent(event);
 }
 
 void CMyKorvaneView::keyPressEvent(QKeyEvent *event)
@@ -373,7 +426,7 @@ void CMyKorvaneView::keyPressEvent(QKeyEvent *event)
         emit jointChangedFromView(m_realTime, change->servo, change->value);
     }
     // Every key goes on to the default handling as well.
-    QOpenGLWidget::keyPressEvent(event);
+    QWidget::keyPressEvent(event);
 }
 
 void CMyKorvaneView::contextMenuEvent(QContextMenuEvent *event)

@@ -4,24 +4,28 @@
 #include "sim/SceneEnvironment.h"
 #include "sim/ViewCamera.h"
 
-#include <QOpenGLWidget>
+#include <QImage>
 #include <QSurfaceFormat>
+#include <QWidget>
 
 #include <memory>
 
 class ArmPoseModel;
 class QAction;
 class QMenu;
+class QOpenGLContext;
 class QTimer;
+class QWindow;
+class SceneWindow;
 
 // The 3D simulation pane: the room, the coordinate axes and the arm built from the nineteen part
-// files in the document's pose. It draws only when something it shows changed (pose, camera,
-// environment; size and exposure come from the toolkit), at most once per 20 ms tick, so an idle
-// view costs nothing. The left mouse button turns the scene,
+// files in the document's pose, drawn in a SceneWindow that fills the pane. It draws only when
+// something it shows changed (pose, camera, environment; size and exposure come from the
+// toolkit), at most once per 20 ms tick, so an idle view costs nothing. The left mouse button turns the scene,
 // the right one zooms; twelve letter keys move the joints. It offers two menus, "Environment set"
 // (floor style and furniture) and "Control" (whether joint keys also drive the real arm), as
 // direct QMenu children that the main window puts into its menu bar.
-class CMyKorvaneView : public QOpenGLWidget
+class CMyKorvaneView : public QWidget
 {
     Q_OBJECT
 
@@ -73,15 +77,26 @@ public:
     const QTimer *redrawTimer() const { return m_redrawTimer; }
     const SceneEnvironment &environment() const { return m_environment; }
 
+    // The native window the scene is drawn in; it hands its mouse input to this widget.
+    QWindow *sceneWindow() const;
+    // The scene window's context and picture.
+    QOpenGLContext *context() const;
+    bool isValid() const;
+    void makeCurrent();
+    void doneCurrent();
+    QImage grabFramebuffer();
+
 signals:
     // A joint key moved a joint: the control panel puts servo's slider at value + 90 and, when
     // send is not 0 (real-time simulation), sends that servo's position to the arm.
     void jointChangedFromView(int send, int servo, int value);
+    // A frame reached the screen.
+    void frameSwapped();
 
 protected:
-    void initializeGL() override;
-    void resizeGL(int width, int height) override;
-    void paintGL() override;
+    void initializeGL();
+    void resizeGL(int width, int height);
+    void paintGL();
 
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -110,6 +125,8 @@ private:
     int m_modelsLoaded = 0;
     ViewCamera m_camera;
 
+    SceneWindow *m_scene = nullptr;
+    QWidget *m_sceneContainer = nullptr;
     QTimer *m_redrawTimer = nullptr;
     QMenu *m_environmentMenu = nullptr;
     QMenu *m_controlMenu = nullptr;

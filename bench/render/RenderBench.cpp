@@ -11,7 +11,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QOpenGLContext>
-#include <QOpenGLWidget>
+#include <QOpenGLWindow>
 #include <QTimer>
 
 #include <GL/gl.h>
@@ -57,7 +57,7 @@ double cpuSeconds()
 
 
 // The baseline: the same surface format, a clear of colour and depth and nothing else.
-class ClearingView : public QOpenGLWidget
+class ClearingView : public QOpenGLWindow
 {
 public:
     ClearingView() { setFormat(CMyKorvaneView::surfaceFormat()); }
@@ -67,7 +67,7 @@ protected:
     void paintGL() override { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 };
 
-// The view with its frame callable directly, for timing the scene without the window composition
+// The view with its frame callable directly, for timing the scene without the swap
 // and for timing the scene's parts in the view's own context.
 class ProbedView : public CMyKorvaneView
 {
@@ -76,14 +76,12 @@ public:
 };
 
 // Median of `runs` full frames of `widget`: ask for an update as the view's timer does, let the
-// event loop paint it into the widget's framebuffer, compose it into the window and swap, then
-// wait until the GL work is done. (repaint() would not do: Qt turns it into a posted update
-// when the window composed less than a refresh interval ago.)
-double frameMs(QOpenGLWidget *widget, int runs)
+// event loop paint it and swap, then wait until the GL work is done.
+double frameMs(QOpenGLWindow *widget, int runs)
 {
     int swapped = 0;
     const QMetaObject::Connection counter =
-        QObject::connect(widget, &QOpenGLWidget::frameSwapped, widget, [&swapped] { ++swapped; });
+        QObject::connect(widget, &QOpenGLWindow::frameSwapped, widget, [&swapped] { ++swapped; });
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const int before = swapped;
@@ -101,7 +99,7 @@ double frameMs(QOpenGLWidget *widget, int runs)
 }
 
 // Median of `runs` calls of `draw` in the widget's context (its framebuffer bound) and glFinish.
-double drawMs(QOpenGLWidget *widget, int runs, const std::function<void()> &draw)
+double drawMs(QOpenGLWindow *widget, int runs, const std::function<void()> &draw)
 {
     widget->makeCurrent();
     std::vector<double> times;
@@ -148,6 +146,7 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 // Both views shown and initialised: the timings, printed as name=value lines. 0 when all ran.
 int measure(ProbedView &view, ClearingView &clear, int runs)
 {
+    auto *scene = qobject_cast<QOpenGLWindow *>(view.sceneWindow());
     // The view's own timer would add frames between the timed ones.
     QTimer *redraw = view.findChild<QTimer *>(QStringLiteral("RedrawTimer1"));
     if (!redraw)
@@ -158,27 +157,27 @@ int measure(ProbedView &view, ClearingView &clear, int runs)
     view.doneCurrent();
 
     // Warm-up: the first frames build the driver's shaders for each state combination.
-    frameMs(&view, 10);
+    frameMs(scene, 10);
     frameMs(&clear, 10);
 
     // Alternate in blocks so a busy neighbour on the machine hits both alike.
     const auto clearOnly = [] { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); };
-    std::vector<double> scene, bare, sceneRender, bareRender;
+    std::vector<double> sceneFrames, bare, sceneRender, bareRender;
     for (int block = 0; block < 5; ++block) {
-        scene.push_back(frameMs(&view, runs / 5));
+        sceneFrames.push_back(frameMs(scene, runs / 5));
         bare.push_back(frameMs(&clear, runs / 5));
-        sceneRender.push_back(drawMs(&view, runs / 5, [&] { view.paintGL(); }));
+        sceneRender.push_back(drawMs(scene, runs / 5, [&] { view.paintGL(); }));
         bareRender.push_back(drawMs(&clear, runs / 5, clearOnly));
     }
-    if (std::find(scene.begin(), scene.end(), -1.0) != scene.end()
+    if (std::find(sceneFrames.begin(), sceneFrames.end(), -1.0) != sceneFrames.end()
         || std::find(bare.begin(), bare.end(), -1.0) != bare.end()) {
         std::fprintf(stderr, "bench-render: a frame was never swapped\n");
         return 1;
     }
-    const double sceneMs = median(scene);
+    const double sceneMs = median(sceneFrames);
     const double clearMs = median(bare);
     std::printf("scene_ms=%.2f\nclear_ms=%.2f\nratio=%.2f\n", sceneMs, clearMs, sceneMs / clearMs);
-    // The same without composing into the window and swapping: paintGL against a bare clear.
+    // The same without swapping: paintGL against a bare clear.
     const double sceneRenderMs = median(sceneRender);
     const double clearRenderMs = median(bareRender);
     std::printf("scene_render_ms=%.2f\nclear_render_ms=%.2f\nrender_ratio=%.2f\n", sceneRenderMs, clearRenderMs,
@@ -193,9 +192,9 @@ int measure(ProbedView &view, ClearingView &clear, int runs)
     view.doneCurrent();
     CLoad3DS loader;
     const ViewCamera &camera = view.camera();
-    const double base = drawMs(&view, runs, clearOnly);
+    const double base = drawMs(scene, runs, clearOnly);
     const auto part = [&](const char *name, const std::function<void()> &draw) {
-        const double ms = drawMs(&view, runs, [&] {
+        const double ms = drawMs(scene, runs, [&] {
             clearOnly();
             cameraTransform(camera);
             draw();
@@ -234,7 +233,7 @@ int measure(ProbedView &view, ClearingView &clear, int runs)
     // Idle: the view redrawing on its own timer for five seconds, as in the program.
     clear.hide();
     int frames = 0;
-    QObject::connect(&view, &QOpenGLWidget::frameSwapped, &view, [&frames] { ++frames; });
+    QObject::connect(&view, &CMyKorvaneView::frameSwapped, &view, [&frames] { ++frames; });
     redraw->start();
     // A real event loop, so waiting costs nothing and the CPU time is the view's.
     const auto runFor = [](int ms) {
@@ -267,9 +266,9 @@ int main(int argc, char **argv)
         view.resize(ViewWidth, ViewHeight);
         view.show();
         ClearingView clear;
-        clear.setWindowTitle(QStringLiteral("bench-render clear"));
+        clear.setTitle(QStringLiteral("bench-render clear"));
         clear.resize(ViewWidth, ViewHeight);
-        clear.move(ViewWidth / 2, 100);
+        clear.setPosition(ViewWidth / 2, 100);
         clear.show();
         if (waitFor([&] { return view.modelsLoaded() && view.isValid() && clear.isValid(); }, 60000))
             rc = measure(view, clear, runs);

@@ -140,10 +140,19 @@ private slots:
 
     void spaceStopsTheArmOnlyFromThePanel()
     {
-        view()->setFocus();
-        QTest::mouseClick(view(), Qt::LeftButton, {}, QPoint(50, 50));
+        // A click in the scene's own window makes the view the active pane, and what Print takes
+        // is the scene (a widget grab would show none of it).
+        panel()->control(PanelId::IntervalEdit)->setFocus();
+        QTest::mouseClick(view()->sceneWindow(), Qt::LeftButton, {}, QPoint(50, 50));
         QCOMPARE(m_frame->activePane(), m_frame->view());
         QVERIFY(m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
+        const QImage picture = m_frame->viewPicture();
+        QCOMPARE(picture.size(), view()->size());
+        QSet<QRgb> colours;
+        for (int y = 0; y < picture.height(); y += 7)
+            for (int x = 0; x < picture.width(); x += 7)
+                colours.insert(picture.pixel(x, y));
+        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size()))); // the wood floor's grain
         const int stops = accepted("09");
         QTest::keyClick(view(), Qt::Key_Space);
         QCOMPARE(button(PanelId::Stop)->text(), QStringLiteral("Stop")); // the panel's stop never ran

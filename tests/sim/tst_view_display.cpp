@@ -7,6 +7,7 @@
 
 #include <QtTest>
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 
 #include <GL/gl.h>
@@ -59,7 +60,7 @@ private slots:
     {
         // Idle, nothing is drawn and no timer runs; a change is drawn at the next 20 ms tick. The
         // first change also lets the window's own first paints settle.
-        QSignalSpy frames(m_view, &QOpenGLWidget::frameSwapped);
+        QSignalSpy frames(m_view, &CMyKorvaneView::frameSwapped);
         m_view->pose()->edit([](ArmPose &pose) { pose.joint1 = 10.0f; });
         QTRY_VERIFY(!frames.isEmpty() && !m_view->redrawTimer()->isActive());
         frames.clear();
@@ -145,21 +146,25 @@ private slots:
 
     void mouseTurnsAndZooms()
     {
-        auto send = [this](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
-            QMouseEvent event(type, QPointF(at), m_view->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
-            QApplication::sendEvent(m_view, &event);
-        };
+        // Through the scene window, as the platform delivers it: the window hands input to the view.
+        QWindow *scene = m_view->sceneWindow();
         QTRY_VERIFY(!m_view->redrawTimer()->isActive());
+        auto *other = new QLineEdit(m_window.get());
+        other->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        other->setFocus();
         // Left drag: 3 down and 5 right in one move turns 1 degree about X and 2 about Z, drawn.
-        send(QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
-        send(QEvent::MouseMove, {105, 103}, Qt::NoButton, Qt::LeftButton);
+        QTest::mousePress(scene, Qt::LeftButton, {}, {100, 100});
+        QVERIFY(m_view->hasFocus()); // a click gives the pane the keyboard, so the joint keys work
+        QTest::mouseMove(scene, {105, 103});
         QVERIFY(m_view->redrawTimer()->isActive());
-        send(QEvent::MouseButtonRelease, {105, 103}, Qt::LeftButton, Qt::NoButton);
+        QTest::mouseRelease(scene, Qt::LeftButton, {}, {105, 103});
         QCOMPARE(m_view->camera().spin(), QVector3D(1, 0, 2));
         // Right drag 10 pixels up zooms out from -100 to -110.
-        send(QEvent::MouseButtonPress, {50, 200}, Qt::RightButton, Qt::RightButton);
-        send(QEvent::MouseMove, {50, 190}, Qt::NoButton, Qt::RightButton);
-        send(QEvent::MouseButtonRelease, {50, 190}, Qt::RightButton, Qt::NoButton);
+        QTest::mousePress(scene, Qt::RightButton, {}, {50, 200});
+        QTest::mouseMove(scene, {50, 190});
+        QTest::mouseRelease(scene, Qt::RightButton, {}, {50, 190});
         QCOMPARE(m_view->camera().eye().z(), -110.0f);
     }
 
