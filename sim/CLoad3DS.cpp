@@ -1,4 +1,6 @@
 #include "sim/CLoad3DS.h"
+
+#include "sim/LittleEndian.h"
 #include "sim/WholeFile.h"
 
 #include "sim/LoadDIBImage.h"
@@ -57,21 +59,10 @@ constexpr std::size_t kHeaderSize = 6;
 constexpr int kMaxDepth = 32;
 // More objects or materials than this in one model would only be a way to exhaust memory.
 constexpr std::size_t kMaxRecords = 65535;
-constexpr off_t kMaxFileSize = off_t(1) << 30;
+constexpr off_t kMaxModelFileSize = off_t(1) << 30;
 
 constexpr char kVersionCaption[] = "Warning";
 constexpr char kVersionText[] = "This 3DS file is over version 3 so it may load incorrectly";
-
-std::uint16_t u16(const std::uint8_t *p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t u32(const std::uint8_t *p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 float f32(const std::uint8_t *p)
 {
@@ -438,7 +429,7 @@ bool CLoad3DS::ReadModelMemory(const std::uint8_t *data, std::size_t size, Model
 bool CLoad3DS::ReadModelFile(const char *path, ModelRecord &model)
 {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, kMaxFileSize, bytes))
+    if (!ReadWholeFile(path, kMaxModelFileSize, bytes))
         return false;
     return ReadModelMemory(bytes.data(), bytes.size(), model);
 }

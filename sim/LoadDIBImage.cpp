@@ -1,4 +1,6 @@
 #include "sim/LoadDIBImage.h"
+
+#include "sim/LittleEndian.h"
 #include "sim/WholeFile.h"
 
 #include "sim/LoaderMessage.h"
@@ -26,7 +28,7 @@ constexpr char kConversionError[] = "Image file conversion error.";
 // products overflow, and no GL implementation takes a texture this big anyway.
 constexpr std::int64_t kMaxSide = 65536;
 // Bitmap files bigger than this are not texture files.
-constexpr off_t kMaxFileSize = off_t(1) << 30;
+constexpr off_t kMaxBitmapFileSize = off_t(1) << 30;
 
 enum Compression : std::uint32_t {
     kRgb = 0,
@@ -40,18 +42,6 @@ struct Rgb
 {
     std::uint8_t r = 0, g = 0, b = 0;
 };
-
-// Little-endian reads; callers check the range first.
-std::uint16_t u16(const std::uint8_t *p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t u32(const std::uint8_t *p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // One colour channel of a bit-field pixel scaled to 8 bits. Channels narrower than 8 bits repeat
 // their bits downwards so that full scale maps to 255 (5 bits: v << 3 | v >> 2).
@@ -416,7 +406,7 @@ std::unique_ptr<ImageRecord> LoadDIBImage(const char *path)
 {
     std::vector<std::uint8_t> bytes;
     bool tooBig = false;
-    if (!ReadWholeFile(path, kMaxFileSize, bytes, &tooBig)) {
+    if (!ReadWholeFile(path, kMaxBitmapFileSize, bytes, &tooBig)) {
         ShowLoaderMessage(kErrorCaption, tooBig ? std::string(kOutOfMemory) : openFailureText(path));
         return nullptr;
     }
@@ -426,7 +416,7 @@ std::unique_ptr<ImageRecord> LoadDIBImage(const char *path)
 std::unique_ptr<ImageRecord> LoadDIBImageQuietly(const char *path)
 {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, kMaxFileSize, bytes))
+    if (!ReadWholeFile(path, kMaxBitmapFileSize, bytes))
         return nullptr;
     const char *failure = nullptr;
     return Decoder(bytes.data(), bytes.size(), kDIBMaxPixels).decode(&failure);
