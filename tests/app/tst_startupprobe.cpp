@@ -13,40 +13,14 @@
 namespace {
 
 // Counts the probe's own queued events: each is one sample arriving.
-class SampleCounter : public QObject
+struct SampleCounter : QObject
 {
-public:
     int count = 0;
-
-protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() >= QEvent::User)
-            ++count;
+        count += event->type() >= QEvent::User ? 1 : 0;
         return false;
     }
-};
-
-// Sends this process's standard output to a file while it lives, so the reports can be read.
-class StandardOutputTo
-{
-public:
-    explicit StandardOutputTo(int fd)
-    {
-        std::fflush(stdout);
-        dup2(fd, STDOUT_FILENO);
-    }
-    ~StandardOutputTo()
-    {
-        std::fflush(stdout);
-        dup2(m_saved, STDOUT_FILENO);
-        close(m_saved);
-    }
-    StandardOutputTo(const StandardOutputTo &) = delete;
-    StandardOutputTo &operator=(const StandardOutputTo &) = delete;
-
-private:
-    const int m_saved = dup(STDOUT_FILENO);
 };
 
 bool latencySignalCaught()
@@ -56,9 +30,9 @@ bool latencySignalCaught()
     return current.sa_handler != SIG_DFL;
 }
 
-double field(const QString &line, const QString &name)
+double field(const QString &line, const char *name)
 {
-    const QRegularExpressionMatch m = QRegularExpression(name + QStringLiteral("=([0-9.]+)")).match(line);
+    const auto m = QRegularExpression(QLatin1String(name) + QStringLiteral("=([0-9.]+)")).match(line);
     return m.hasMatch() ? m.captured(1).toDouble() : -1;
 }
 
@@ -67,85 +41,66 @@ double field(const QString &line, const QString &name)
 class TestStartupProbe : public QObject
 {
     Q_OBJECT
+    QWidget m_widget;
 
 private slots:
-    void cleanup();
-    void signalIsLeftAloneUnlessAskedFor_data();
-    void signalIsLeftAloneUnlessAskedFor();
-    void stalledUiThreadShowsInTheReport();
+    void cleanup() { qunsetenv("KORVANE_LATENCY_PROBE"); }
 
-private:
-    QWidget m_widget;
-};
+    void signalIsLeftAloneUnlessAskedFor()
+    {
+        for (bool asked : {false, true}) {
+            if (asked)
+                qputenv("KORVANE_LATENCY_PROBE", "1");
+            {
+                StartupProbe probe({&m_widget}, &m_widget, false);
+                QCOMPARE(latencySignalCaught(), asked);
+            }
+            QVERIFY(!latencySignalCaught()); // the probe gone, the signal means what it always did
+        }
+    }
 
-void TestStartupProbe::cleanup()
-{
-    qunsetenv("KORVANE_LATENCY_PROBE");
-}
-
-void TestStartupProbe::signalIsLeftAloneUnlessAskedFor_data()
-{
-    QTest::addColumn<bool>("asked");
-    QTest::newRow("not asked") << false;
-    QTest::newRow("asked") << true;
-}
-
-void TestStartupProbe::signalIsLeftAloneUnlessAskedFor()
-{
-    QFETCH(bool, asked);
-    if (asked)
+    void stalledUiThreadShowsInTheReport()
+    {
         qputenv("KORVANE_LATENCY_PROBE", "1");
-    {
-        StartupProbe probe({&m_widget}, &m_widget, false);
-        QCOMPARE(latencySignalCaught(), asked);
+        QTemporaryFile out;
+        QVERIFY(out.open());
+        const auto reports = [&out] {
+            QFile file(out.fileName());
+            return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                                  : QStringList();
+        };
+        std::fflush(stdout);
+        const int savedStdout = dup(STDOUT_FILENO);
+        dup2(out.handle(), STDOUT_FILENO); // the reports go to standard output
+        {
+            StartupProbe probe({&m_widget}, &m_widget, false);
+            SampleCounter samples;
+            probe.installEventFilter(&samples);
+            raise(SIGUSR1);
+            QTRY_VERIFY(samples.count >= 5);
+            QThread::msleep(100); // the stall to see: events keep being posted while the UI thread is busy
+            const int afterStall = samples.count;
+            QTRY_VERIFY(samples.count >= afterStall + 20);
+            raise(SIGUSR1);
+            QTRY_COMPARE(reports().size(), 1);
+            const int reported = samples.count; // a new window starts from nothing
+            raise(SIGUSR1);
+            QTRY_VERIFY(samples.count >= reported + 3);
+            raise(SIGUSR1);
+            QTRY_COMPARE(reports().size(), 2);
+        }
+        std::fflush(stdout);
+        dup2(savedStdout, STDOUT_FILENO);
+        close(savedStdout);
+        const QStringList lines = reports();
+        QVERIFY(lines[0].startsWith("latency ") && lines[1].startsWith("latency "));
+        // The first event posted during the stall waited nearly all of it.
+        QVERIFY2(field(lines[0], "max_ms") >= 80 && field(lines[0], "p99_ms") >= 80, qPrintable(lines[0]));
+        QVERIFY2(field(lines[0], "p50_ms") < field(lines[0], "max_ms"), qPrintable(lines[0]));
+        QVERIFY2(field(lines[0], "samples") >= 25, qPrintable(lines[0]));
+        QVERIFY2(field(lines[1], "samples") < field(lines[0], "samples"), qPrintable(lines[1]));
     }
-    // Once the probe is gone the signal has its ordinary meaning again.
-    QVERIFY(!latencySignalCaught());
-}
-
-void TestStartupProbe::stalledUiThreadShowsInTheReport()
-{
-    qputenv("KORVANE_LATENCY_PROBE", "1");
-    QTemporaryFile out;
-    QVERIFY(out.open());
-    const auto reports = [&out] {
-        QFile file(out.fileName());
-        return file.open(QIODevice::ReadOnly)
-            ? QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-            : QStringList();
-    };
-    {
-        const StandardOutputTo redirect(out.handle());
-        StartupProbe probe({&m_widget}, &m_widget, false);
-        SampleCounter samples;
-        probe.installEventFilter(&samples);
-        raise(SIGUSR1);
-        QTRY_VERIFY(samples.count >= 5);
-        // The stall the probe must see: events keep being posted while the UI thread is busy.
-        QThread::msleep(100);
-        const int afterStall = samples.count;
-        QTRY_VERIFY(samples.count >= afterStall + 20);
-        raise(SIGUSR1);
-        QTRY_COMPARE(reports().size(), 1);
-        // A new window starts from nothing.
-        const int reported = samples.count;
-        raise(SIGUSR1);
-        QTRY_VERIFY(samples.count >= reported + 3);
-        raise(SIGUSR1);
-        QTRY_COMPARE(reports().size(), 2);
-    }
-    const QStringList lines = reports();
-    for (const QString &line : lines)
-        QVERIFY2(line.startsWith(QLatin1String("latency ")), qPrintable(line));
-    const QString first = lines[0];
-    // The first event posted during the stall waited nearly all of it.
-    QVERIFY2(field(first, QStringLiteral("max_ms")) >= 80, qPrintable(first));
-    QVERIFY2(field(first, QStringLiteral("p99_ms")) >= 80, qPrintable(first));
-    QVERIFY2(field(first, QStringLiteral("p50_ms")) < field(first, QStringLiteral("max_ms")), qPrintable(first));
-    QVERIFY2(field(first, QStringLiteral("samples")) >= 25, qPrintable(first));
-    const QString second = lines[1];
-    QVERIFY2(field(second, QStringLiteral("samples")) < field(first, QStringLiteral("samples")), qPrintable(second));
-}
+};
 
 QTEST_MAIN(TestStartupProbe)
 #include "tst_startupprobe.moc"
