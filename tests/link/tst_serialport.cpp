@@ -33,11 +33,10 @@ struct Recorder : SerialOwner
 
     void OnSerialMessage(unsigned message, std::uintptr_t wparam, std::uintptr_t lparam) override
     {
-        {
-            std::lock_guard lock(mutex);
-            all.push_back({message, wparam, lparam, std::this_thread::get_id()});
-            received += message == WM_SERIAL_BYTE ? std::string(1, char(wparam)) : "";
-        }
+        std::unique_lock lock(mutex);
+        all.push_back({message, wparam, lparam, std::this_thread::get_id()});
+        received += message == WM_SERIAL_BYTE ? std::string(1, char(wparam)) : "";
+        lock.unlock();
         if (hook)
             hook(message);
     }
@@ -45,15 +44,6 @@ struct Recorder : SerialOwner
     int count(unsigned message) const { std::lock_guard lock(mutex); return int(std::ranges::count(all, message, &Message::message)); }
     std::string bytes() const { std::lock_guard lock(mutex); return received; }
 };
-
-// A hook that stops inside the first delivery of message until go is fulfilled; held tells when.
-std::function<void(unsigned)> holdOn(unsigned message, std::promise<void> &held, std::shared_future<void> go)
-{
-    return [message, &held, go, first = true](unsigned m) mutable {
-        if (m == message && std::exchange(first, false))
-            held.set_value(), go.wait();
-    };
-}
 
 // A device double: its output queue lets one byte onto the wire each time the port looks (never, when stuck);
 // input results and the polled pipe end are set per test. Tests read it under its lock while the port holds it.
@@ -67,16 +57,14 @@ struct FakeDevice : SerialDevice
     unsigned refusedRate = 0;
     ReadResult readResult = ReadResult::Nothing;
 
-    FakeDevice() { [[maybe_unused]] const int r = ::pipe2(pipe, O_CLOEXEC); }
+    explicit FakeDevice(unsigned refused = 0) : refusedRate(refused) { [[maybe_unused]] const int r = ::pipe2(pipe, O_CLOEXEC); }
     ~FakeDevice() override { closeEnd(0), closeEnd(1); }
     void closeEnd(int end) { ::close(std::exchange(pipe[end], -1)); }
     template <typename F> auto locked(F f) const { std::lock_guard lock(m); return f(); }
 
     Handle NativeHandle() const override { return pipe[polled]; }
-    bool MakeRaw() override { return true; }
-    bool SetTimeouts(const SerialTimeouts &) override { return true; }
-    bool GetLineSettings(SerialLineSettings &) const override { return true; }
-    bool SetLineSettings(const SerialLineSettings &) override { return true; }
+    bool MakeRaw() override { return true; } bool SetTimeouts(const SerialTimeouts &) override { return true; }
+    bool GetLineSettings(SerialLineSettings &) const override { return true; } bool SetLineSettings(const SerialLineSettings &) override { return true; }
     bool SetBaudRate(unsigned baud) override { return baud != refusedRate || (errno = EINVAL) == 0; }
     bool Purge() override { return locked([this] { return cut += int(std::exchange(queue, {}).size()), true; }); }
     int BytesWaiting(bool *hungUp) const override { return locked([&] { return *hungUp = statusHangUp, ++inputCalls, waiting; }); }
@@ -95,11 +83,7 @@ struct FakeDevice : SerialDevice
 // Opens device doubles (refusing refusedRate); fake points at the one the port holds.
 SerialDevice::Opener fakeOpener(FakeDevice *&fake, unsigned refusedRate = 0)
 {
-    return [&fake, refusedRate](const std::string &, int *) {
-        auto device = std::make_unique<FakeDevice>();
-        fake = device.get(), device->refusedRate = refusedRate;
-        return device;
-    };
+    return [&fake, refusedRate](const std::string &, int *) { return std::unique_ptr<SerialDevice>(fake = new FakeDevice(refusedRate)); };
 }
 
 // One port on a pseudo-terminal mapped to a COM number (or on a device double), owned by a recorder directly or via Qt.
@@ -113,9 +97,7 @@ struct Link
 
     explicit Link(bool viaQt = false, unsigned number = 5, SerialDevice::Opener opener = {})
         : qt(viaQt ? std::make_unique<QtSerialOwner>(rec) : nullptr), port(std::make_unique<CSerialPort>(std::move(opener))), com(number)
-    {
-        mapCom(com, pty.path);
-    }
+    { mapCom(com, pty.path); }
     SerialOwner *owner() { return qt ? static_cast<SerialOwner *>(qt.get()) : &rec; }
     bool open(unsigned baud = 9600) { return port->OpenPort(owner(), com, baud); }
     // Returns once the watcher's opening purge is behind (a transmit follows it): what the peer writes now is read.
@@ -197,14 +179,12 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<unsigned>("com");
         QTest::addColumn<QString>("says");
-        QTest::newRow("no permission") << "<pty, mode 000>" << 8u << "dialout";
-        QTest::newRow("held by another port") << "<pty, held>" << 8u << "(COM8) is in use by another program";
-        QTest::newRow("no such device") << "/dev/no-such-korvane" << 8u << "no device /dev/no-such-korvane for COM8";
-        QTest::newRow("absent default device") << "" << 63u << "no device /dev/ttyACM30 for COM63";
-        QTest::newRow("number without a device") << "" << 120u << "COM120 has no device";
-        QTest::newRow("not a terminal") << "/dev/null" << 8u << "/dev/null (COM8) is not a serial device";
-        QTest::newRow("plain file") << "plain.txt" << 8u << "plain.txt (COM8) is not a serial device";
-        QTest::newRow("rate the driver cannot run") << "<fake>" << 8u << "(COM8) does not support 250000 baud";
+        auto row = [](const char *name, const char *device, unsigned com, const char *says) { QTest::newRow(name) << QString(device) << com << QString(says); };
+        row("no permission", "<pty, mode 000>", 8, "dialout"); row("held by another port", "<pty, held>", 8, "(COM8) is in use by another program");
+        row("no such device", "/dev/no-such-korvane", 8, "no device /dev/no-such-korvane for COM8");
+        row("absent default device", "", 63, "no device /dev/ttyACM30 for COM63"); row("number without a device", "", 120, "COM120 has no device");
+        row("not a terminal", "/dev/null", 8, "/dev/null (COM8) is not a serial device");
+        row("plain file", "plain.txt", 8, "plain.txt (COM8) is not a serial device"); row("rate the driver cannot run", "<fake>", 8, "(COM8) does not support 250000 baud");
     }
     void failedOpenSaysWhy()
     {
@@ -316,8 +296,7 @@ private slots:
         // Only the second goes out, alone, and the late reply is gone.
         QCOMPARE(link.pty.read(8), std::string("$070007#"));
         QVERIFY(link.port->SendText("$0302060b#"));
-        QCOMPARE(link.pty.read(10), std::string("$0302060b#"));
-        QVERIFY(link.pty.write("2"));
+        QVERIFY(link.pty.read(10) == "$0302060b#" && link.pty.write("2"));
         QCOMPARE(suspended.get_future().wait_for(10s), std::future_status::ready);
         QVERIFY(link.port->SendText("$090100a#") && link.port->ResumeWatcher());
         QCOMPARE(link.pty.read(9), std::string("$090100a#"));
@@ -344,10 +323,9 @@ private slots:
         QTest::addColumn<int>("inputCalls"); // status reads and reads until the loss is seen
         QTest::newRow("pseudo-terminal peer closes") << "pty" << -1;
         QTest::newRow("poll reports hang-up") << "pollhup" << 0; QTest::newRow("poll reports error") << "pollerr" << 0;
-        QTest::newRow("nothing counted, read finds end of line") << "read" << 2;
-        QTest::newRow("status finds the line hung up") << "status" << 1;
-        QTest::newRow("readable but never a byte") << "empty" << 6; // given up after three wake-ups in a row
+        QTest::newRow("nothing counted, read finds end of line") << "read" << 2; QTest::newRow("status finds the line hung up") << "status" << 1;
         QTest::newRow("status keeps failing") << "failing" << 3;
+        QTest::newRow("readable but never a byte") << "empty" << 6; // given up after three wake-ups in a row
     }
     void lineLossIsReportedOnceWithoutSpin()
     {
@@ -420,8 +398,7 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("destroyed while a hand-off waits for this thread") << "pending";
-        QTest::newRow("destroyed by the owner handling a byte") << "inside";
-        QTest::newRow("direct owner finishes on another thread") << "busy";
+        QTest::newRow("destroyed by the owner handling a byte") << "inside"; QTest::newRow("direct owner finishes on another thread") << "busy";
     }
     void shutdownDuringDelivery()
     {
@@ -430,8 +407,8 @@ private slots:
         std::promise<void> held, go;
         if (how == "inside")
             link.rec.hook = [&](unsigned message) { message == WM_SERIAL_BYTE ? link.port.reset() : void(); };
-        else if (how == "busy")
-            link.rec.hook = holdOn(WM_SERIAL_BYTE, held, go.get_future().share());
+        else if (how == "busy") // held in the first byte's delivery until go
+            link.rec.hook = [&, go = go.get_future().share()](unsigned m) { m == WM_SERIAL_BYTE ? held.set_value(), go.wait() : void(); };
         QVERIFY(link.open() && link.watch() && link.pty.write("b"));
 
         if (how == "pending") {
