@@ -43,8 +43,7 @@ struct Dib
         if (headerSize == 12) {
             h.u32(12).u16(width).u16(height).u16(1).u16(bitCount);
         } else {
-            h.u32(headerSize).u32(width).u32(height).u16(1).u16(bitCount).u32(compression).u32(0);
-            h.u32(2835).u32(2835).u32(colorsUsed).u32(0);
+            h.u32(headerSize).u32(width).u32(height).u16(1).u16(bitCount).u32(compression).u32(0).u32(2835).u32(2835).u32(colorsUsed).u32(0);
             // Masks sit inside the larger headers, or right behind a 40-byte one.
             const int maskCount = headerSize > 40 ? 4 : compression == 3 ? 3 : compression == 6 ? 4 : 0;
             for (int i = 0; i < maskCount; ++i)
@@ -55,24 +54,22 @@ struct Dib
         for (std::uint32_t c : palette)
             h.put(c, headerSize == 12 ? 3 : 4);
         Bytes file;
-        if (fileHeader) {
-            const auto offset = std::uint32_t(bitsOffset >= 0 ? bitsOffset : std::int64_t(14 + h.s.size()));
-            file.u16('B' | 'M' << 8).u32(std::uint32_t(14 + h.s.size() + bits.size())).u32(0).u32(offset);
-        }
+        if (fileHeader)
+            file.u16('B' | 'M' << 8).u32(std::uint32_t(14 + h.s.size() + bits.size())).u32(0)
+                .u32(std::uint32_t(bitsOffset >= 0 ? bitsOffset : std::int64_t(14 + h.s.size())));
         file.s += h.s + bits;
         return QByteArray(file.s.data(), qsizetype(file.s.size()));
     }
+    Dib &set(auto &&change) { return change(*this), *this; }
 };
 
 // An uncompressed bitmap of rows (bottom row first) of raw pixel values at a depth: palette indices
 // packed most significant first, or little-endian pixels (24-bit 0xRRGGBB goes out as blue, green,
 // red); each row padded to 4 bytes.
-Dib rowsAt(std::uint16_t bitCount, const std::vector<Pixels> &rows)
+Dib rowsAt(std::uint16_t bitCount, const std::vector<Pixels> &rows, const Pixels &palette = {}, std::uint32_t colorsUsed = 0)
 {
-    Dib d;
-    d.bitCount = bitCount;
-    d.width = std::int32_t(rows.front().size());
-    d.height = std::int32_t(rows.size());
+    Dib d{.width = std::int32_t(rows.front().size()), .height = std::int32_t(rows.size()), .bitCount = bitCount,
+          .colorsUsed = colorsUsed, .palette = palette, .bits = {}};
     for (const Pixels &row : rows) {
         Bytes b;
         std::uint32_t acc = 0;
@@ -92,18 +89,11 @@ Dib rowsAt(std::uint16_t bitCount, const std::vector<Pixels> &rows)
 }
 
 // A run-length bitmap (bottom-up unless height is negative) of the given code bytes.
-Dib rle(std::uint16_t bitCount, std::int32_t width, std::int32_t height, const Pixels &palette,
-        const std::vector<std::uint8_t> &codes, std::uint32_t compression = 0)
+Dib rle(std::uint16_t bitCount, std::int32_t width, std::int32_t height, const Pixels &palette, const std::vector<std::uint8_t> &codes,
+        std::uint32_t compression = 0)
 {
-    Dib d;
-    d.bitCount = bitCount;
-    d.compression = compression ? compression : bitCount == 8 ? 1 : 2;
-    d.width = width;
-    d.height = height;
-    d.colorsUsed = std::uint32_t(palette.size());
-    d.palette = palette;
-    d.bits.assign(codes.begin(), codes.end());
-    return d;
+    return {.width = width, .height = height, .bitCount = bitCount, .compression = compression ? compression : bitCount == 8 ? 1u : 2u,
+            .colorsUsed = std::uint32_t(palette.size()), .palette = palette, .bits = {codes.begin(), codes.end()}};
 }
 
 // The colours of the pixels, or of the palette entries the indices name, as RGB bytes.
@@ -111,8 +101,7 @@ QByteArray rgb(const Pixels &pixels, const Pixels &palette = {})
 {
     QByteArray out;
     for (std::uint32_t c : pixels) {
-        if (!palette.empty())
-            c = palette[c];
+        c = palette.empty() ? c : palette[c];
         out.append(char((c >> 16) & 0xFF)).append(char((c >> 8) & 0xFF)).append(char(c & 0xFF));
     }
     return out;
@@ -128,9 +117,7 @@ private slots:
     void init()
     {
         m_messages.clear();
-        SetLoaderMessageHook([this](const std::string &caption, const std::string &text) {
-            m_messages << QString::fromStdString(caption + "|" + text);
-        });
+        SetLoaderMessageHook([this](const std::string &caption, const std::string &text) { m_messages << QString::fromStdString(caption + "|" + text); });
     }
     void cleanup() { SetLoaderMessageHook({}); }
 
@@ -139,155 +126,94 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QByteArray>("expected"); // bottom row first
-        auto row = [](const char *name, const Dib &d, int w, int h, const QByteArray &rgb) {
-            QTest::newRow(name) << d.build() << QSize(w, h) << rgb;
-        };
-
+        auto row = [](const char *name, const Dib &d, int w, int h, const QByteArray &rgb) { QTest::newRow(name) << d.build() << QSize(w, h) << rgb; };
         const Pixels four = {0x102030, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000, 0x808080, 0x123456,
                              0xABCDEF, 0x010203, 0xFEDCBA, 0x7F7F7F, 0xC0C0C0, 0x0F0F0F, 0xF0F0F0, 0x55AA55};
-        Dib d = rowsAt(1, {{1, 0, 1, 1, 0, 0, 0, 1, 0, 1}, {0, 1, 0, 0, 1, 1, 1, 0, 1, 0}}); // crosses a byte
-        d.palette = {0x112233, 0xAABBCC};
-        row("1 bit", d, 10, 2, rgb({1, 0, 1, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 0, 1, 0}, d.palette));
-        d = rowsAt(4, {{0, 1, 2, 3, 15}, {14, 13, 12, 11, 10}});
-        d.palette = four;
-        row("4 bit, odd width", d, 5, 2, rgb({0, 1, 2, 3, 15, 14, 13, 12, 11, 10}, four));
-        d = rowsAt(4, {{2, 9, 0}});
-        d.colorsUsed = 3;
-        d.palette = {0x010101, 0x020202, 0x030303};
-        row("4 bit, index past the table is black", d, 3, 1, rgb({0x030303, 0x000000, 0x010101}));
+        const Pixels two = {0x112233, 0xAABBCC};
+        row("1 bit, rows crossing a byte", rowsAt(1, {{1, 0, 1, 1, 0, 0, 0, 1, 0, 1}, {0, 1, 0, 0, 1, 1, 1, 0, 1, 0}}, two), 10, 2,
+            rgb({1, 0, 1, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1, 1, 0, 1, 0}, two));
+        row("4 bit, odd width", rowsAt(4, {{0, 1, 2, 3, 15}, {14, 13, 12, 11, 10}}, four), 5, 2, rgb({0, 1, 2, 3, 15, 14, 13, 12, 11, 10}, four));
+        row("4 bit, index past the table is black", rowsAt(4, {{2, 9, 0}}, {0x010101, 0x020202, 0x030303}, 3), 3, 1, rgb({0x030303, 0x000000, 0x010101}));
         Pixels all;
         for (std::uint32_t i = 0; i < 256; ++i)
             all.push_back((i << 16) | ((255 - i) << 8) | (i ^ 0x55));
-        d = rowsAt(8, {{0, 200, 255}, {1, 128, 254}});
-        d.colorsUsed = 256;
-        d.palette = all;
-        d.fileHeader = false; // the bits must be found behind all 256 entries
-        row("8 bit, 256 colours, no file header", d, 3, 2, rgb({0, 200, 255, 1, 128, 254}, all));
-        d = rowsAt(8, {{15, 7, 0, 3}});
-        d.colorsUsed = 16;
-        d.palette = four;
-        d.fileHeader = false; // the bits follow a 16-entry table
-        row("8 bit, 16 colours, no file header", d, 4, 1, rgb({15, 7, 0, 3}, four));
-        d = rowsAt(8, {{3, 4}, {250, 9}});
-        d.headerSize = 12;
-        d.palette = all;
-        row("core header, 3-byte table", d, 2, 2, rgb({3, 4, 250, 9}, all));
+        // Without a file header the bits must be found behind all 256 entries, or behind 16.
+        row("8 bit, 256 colours, no file header", rowsAt(8, {{0, 200, 255}, {1, 128, 254}}, all, 256).set([](Dib &d) { d.fileHeader = false; }), 3, 2,
+            rgb({0, 200, 255, 1, 128, 254}, all));
+        row("8 bit, 16 colours, no file header", rowsAt(8, {{15, 7, 0, 3}}, four, 16).set([](Dib &d) { d.fileHeader = false; }), 4, 1,
+            rgb({15, 7, 0, 3}, four));
+        row("core header, 3-byte table", rowsAt(8, {{3, 4}, {250, 9}}, all).set([](Dib &d) { d.headerSize = 12; }), 2, 2, rgb({3, 4, 250, 9}, all));
         // 5-5-5: full scale maps to 255, 16 to 132 (bits repeated downwards).
-        row("16 bit 5-5-5", rowsAt(16, {{0x7FFF, 0x7C00, 0x0210, 0x8000}}), 4, 1,
-            rgb({0xFFFFFF, 0xFF0000, 0x008484, 0x000000}));
-        d = rowsAt(16, {{0xF800, 0x07E0, 0x0841}});
-        d.compression = 3;
-        std::copy_n(Pixels{0xF800, 0x07E0, 0x001F}.begin(), 3, d.masks);
-        row("16 bit 5-6-5 masks behind info header", d, 3, 1, rgb({0xFF0000, 0x00FF00, 0x080808}));
+        row("16 bit 5-5-5", rowsAt(16, {{0x7FFF, 0x7C00, 0x0210, 0x8000}}), 4, 1, rgb({0xFFFFFF, 0xFF0000, 0x008484, 0x000000}));
+        row("16 bit 5-6-5 masks behind info header", rowsAt(16, {{0xF800, 0x07E0, 0x0841}}).set([](Dib &d) {
+            d.compression = 3, d.masks[0] = 0xF800, d.masks[1] = 0x07E0, d.masks[2] = 0x001F;
+        }), 3, 1, rgb({0xFF0000, 0x00FF00, 0x080808}));
         const Pixels px = {0x010203, 0x040506, 0x070809, 0xA1A2A3, 0xB1B2B3, 0xC1C2C3};
-        d = rowsAt(24, {{px[0], px[1], px[2]}, {px[3], px[4], px[5]}}); // 9 bytes a row, 3 padding
+        Dib d = rowsAt(24, {{px[0], px[1], px[2]}, {px[3], px[4], px[5]}}); // 9 bytes a row, 3 padding
         d.bits.resize(d.bits.size() - 3); // the last row's padding is often left out
         row("24 bit, last row unpadded", d, 3, 2, rgb(px));
-        d.height = -2; // top-down: first stored row is the top one
-        row("24 bit, top-down", d, 3, 2, rgb({px[3], px[4], px[5], px[0], px[1], px[2]}));
+        row("24 bit, top-down", d.set([](Dib &d) { d.height = -2; }), 3, 2, rgb({px[3], px[4], px[5], px[0], px[1], px[2]}));
         row("32 bit", rowsAt(32, {{0xFF123456, 0x00ABCDEF}}), 2, 1, rgb({0x123456, 0xABCDEF}));
-        d = rowsAt(32, {{0x00332211, 0x00CCBBAA}});
-        d.headerSize = 124;
-        d.compression = 3;
-        std::copy_n(Pixels{0x000000FF, 0x0000FF00, 0x00FF0000}.begin(), 3, d.masks); // red in the low byte
-        row("32 bit masks in 124-byte header", d, 2, 1, rgb({0x112233, 0xAABBCC}));
-        d = rowsAt(32, {{(0x3FFu << 20) | (0x200u << 10) | 0x004u}});
-        d.headerSize = 56;
-        d.compression = 6;
-        std::copy_n(Pixels{0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}.begin(), 4, d.masks); // 10-10-10-2
-        row("32 bit 10-10-10 alpha masks, 56-byte header", d, 1, 1, rgb({0xFF8001}));
+        row("32 bit masks in 124-byte header", rowsAt(32, {{0x00332211, 0x00CCBBAA}}).set([](Dib &d) { // red in the low byte
+            d.headerSize = 124, d.compression = 3, d.masks[0] = 0x000000FF, d.masks[1] = 0x0000FF00, d.masks[2] = 0x00FF0000;
+        }), 2, 1, rgb({0x112233, 0xAABBCC}));
+        row("32 bit 10-10-10 alpha masks, 56-byte header", rowsAt(32, {{(0x3FFu << 20) | (0x200u << 10) | 0x004u}}).set([](Dib &d) {
+            d.headerSize = 56, d.compression = 6, d.masks[0] = 0x3FF00000, d.masks[1] = 0x000FFC00, d.masks[2] = 0x000003FF, d.masks[3] = 0xC0000000;
+        }), 1, 1, rgb({0xFF8001}));
         // Run-length rows; every run, absolute run and delta below ends exactly on the row's or the
         // image's last valid position.
         const Pixels five = {0x000010, 0x000020, 0x000030, 0x000040, 0x000050};
         // Row 0: run of 2 x index 1, absolute run 2 3 4. Row 1: skip 1 pixel, index 2, rest unwritten.
-        row("RLE8", rle(8, 5, 2, five, {2, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 1, 0, 1, 2, 0, 1}), 5, 2,
-            rgb({0x20, 0x20, 0x30, 0x40, 0x50, 0, 0x30, 0, 0, 0}));
+        row("RLE8", rle(8, 5, 2, five, {2, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 1, 0, 1, 2, 0, 1}), 5, 2, rgb({0x20, 0x20, 0x30, 0x40, 0x50, 0, 0x30, 0, 0, 0}));
         row("RLE8, image complete without end mark", rle(8, 2, 1, five, {2, 1, 0, 0}), 2, 1, rgb({0x20, 0x20}));
-        row("RLE8, delta to the row end and the image top", rle(8, 2, 2, five, {1, 3, 0, 2, 1, 0, 0, 2, 0, 2, 0, 1}), 2,
-            2, rgb({0x40, 0, 0, 0}));
+        row("RLE8, delta to the row end and the image top", rle(8, 2, 2, five, {1, 3, 0, 2, 1, 0, 0, 2, 0, 2, 0, 1}), 2, 2, rgb({0x40, 0, 0, 0}));
         // 1 2 1, then 3 4 5; then six of 4.
-        row("RLE4", rle(4, 6, 2, {1, 2, 3, 4, 5, 6}, {3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 6, 0x33, 0, 1}), 6, 2,
-            rgb({2, 3, 2, 4, 5, 6, 4, 4, 4, 4, 4, 4}));
+        row("RLE4", rle(4, 6, 2, {1, 2, 3, 4, 5, 6}, {3, 0x12, 0, 3, 0x34, 0x50, 0, 0, 6, 0x33, 0, 1}), 6, 2, rgb({2, 3, 2, 4, 5, 6, 4, 4, 4, 4, 4, 4}));
     }
-
     void decodes()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QSize, size);
-        QFETCH(QByteArray, expected);
-
+        QFETCH(QByteArray, file); QFETCH(QSize, size); QFETCH(QByteArray, expected);
         const auto image = loadThroughFile(file);
         QVERIFY2(image, qPrintable(m_messages.join(' ')));
         QCOMPARE(QSize(image->width, image->height), size);
-        const QByteArray got(reinterpret_cast<const char *>(image->data.data()), qsizetype(image->data.size()));
-        QCOMPARE(got.toHex(' '), expected.toHex(' '));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(image->data.data()), qsizetype(image->data.size())).toHex(' '), expected.toHex(' '));
         QVERIFY(m_messages.empty());
     }
-
     void refuses_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("message");
-
-        const QString format = QStringLiteral("Unknown DIB file format.");
-        const QString conversion = QStringLiteral("Image file conversion error.");
-        const QString memory = QStringLiteral("Out of memory.");
+        const QString format = QStringLiteral("Unknown DIB file format."), conversion = QStringLiteral("Image file conversion error."),
+                      memory = QStringLiteral("Out of memory.");
         auto rgb24 = [](std::int32_t w, std::int32_t h) {
-            Dib d = rowsAt(24, std::vector<Pixels>(std::size_t(std::max(1, std::abs(h))), Pixels(std::size_t(w), 0x808080)));
-            d.height = h;
-            return d;
+            return rowsAt(24, std::vector<Pixels>(std::size_t(std::max(1, std::abs(h))), Pixels(std::size_t(w), 0x808080))).set([h](Dib &d) { d.height = h; });
         };
+        auto sized = [&rgb24](std::int32_t w, std::int32_t h) { return rgb24(1, 1).set([=](Dib &d) { d.width = w, d.height = h; }); };
         const Pixels two = {0x111111, 0x222222};
         auto row = [](const char *name, const Dib &d, const QString &message) { QTest::newRow(name) << d.build() << message; };
+        auto cut = [](const char *name, const Dib &d, int length, const QString &message) { QTest::newRow(name) << d.build().left(length) << message; };
 
-        Dib d = rgb24(1, 1);
-        d.headerSize = 64;
-        row("header size 64", d, format);
+        row("header size 64", rgb24(1, 1).set([](Dib &d) { d.headerSize = 64; }), format);
         QTest::newRow("file header only") << QByteArray("BM\x10\0\0\0\0\0\0\0\x0e\0\0\0", 14) << format;
-        QTest::newRow("header cut short") << rgb24(1, 1).build().left(14 + 20) << conversion;
+        cut("header cut short", rgb24(1, 1), 14 + 20, conversion);
         row("width 0", rgb24(0, 1), conversion);
         row("height 0", rgb24(1, 0), conversion);
-        d = rgb24(1, 1);
-        d.width = d.height = 40000; // each side fine, the product is not
-        row("huge product", d, memory);
-        d.width = 65537;
-        d.height = 1;
-        row("one pixel wider than the limit", d, memory);
-        d.width = 1;
-        d.height = std::numeric_limits<std::int32_t>::min();
-        row("most negative height", d, memory);
-        d = rgb24(3, 2);
-        d.bits.resize(d.bits.size() - 4); // one byte short of an unpadded last row
-        row("pixel data one byte short", d, conversion);
-        d = rgb24(2, 2);
-        d.bitsOffset = 1 << 20;
-        row("bits offset past the end", d, conversion);
-        d = rowsAt(8, {{0}});
-        d.colorsUsed = 257;
-        d.palette = Pixels(257, 0);
-        row("colours used 257", d, conversion);
-        d.colorsUsed = 0;
-        d.palette = Pixels(10, 0); // 256 promised by the depth
-        row("colour table past the end", d, conversion);
-        d = rowsAt(16, {{0}});
-        d.compression = 3;
-        d.masks[0] = 0xF800;
-        d.masks[2] = 0x1F;
+        row("huge product", sized(40000, 40000), memory); // each side fine, the product is not
+        row("one pixel wider than the limit", sized(65537, 1), memory);
+        row("most negative height", sized(1, std::numeric_limits<std::int32_t>::min()), memory);
+        // One byte short of an unpadded last row.
+        row("pixel data one byte short", rgb24(3, 2).set([](Dib &d) { d.bits.resize(d.bits.size() - 4); }), conversion);
+        row("bits offset past the end", rgb24(2, 2).set([](Dib &d) { d.bitsOffset = 1 << 20; }), conversion);
+        row("colours used 257", rowsAt(8, {{0}}, Pixels(257, 0), 257), conversion);
+        row("colour table past the end", rowsAt(8, {{0}}, Pixels(10, 0)), conversion); // 256 promised by the depth
+        Dib d = rowsAt(16, {{0}}).set([](Dib &d) { d.compression = 3, d.masks[0] = 0xF800, d.masks[2] = 0x1F; });
         row("zero mask", d, conversion);
         d.masks[1] = 0x7E0;
-        QTest::newRow("masks cut short") << d.build().left(14 + 40 + 6) << conversion;
-        d.bitCount = 24;
-        d.bits = rowsAt(24, {{0}}).bits;
-        row("masks on 24 bit", d, conversion);
-        d = rgb24(1, 1);
-        d.compression = 4; // JPEG is for printers only
-        row("JPEG compression", d, conversion);
-        d.compression = 0;
-        d.bitCount = 2;
-        row("2 bits per pixel", d, conversion);
-        d = rle(8, 2, 1, two, {0, 1});
-        d.bitCount = 4;
-        row("RLE8 on 4 bit", d, conversion);
+        cut("masks cut short", d, 14 + 40 + 6, conversion);
+        row("masks on 24 bit", d.set([](Dib &d) { d.bitCount = 24, d.bits = rowsAt(24, {{0}}).bits; }), conversion);
+        row("JPEG compression", rgb24(1, 1).set([](Dib &d) { d.compression = 4; }), conversion); // JPEG is for printers only
+        row("2 bits per pixel", rgb24(1, 1).set([](Dib &d) { d.bitCount = 2; }), conversion);
+        row("RLE8 on 4 bit", rle(8, 2, 1, two, {0, 1}).set([](Dib &d) { d.bitCount = 4; }), conversion);
         row("RLE4 on 8 bit", rle(8, 2, 1, two, {0, 1}, 2), conversion);
         row("RLE top-down", rle(8, 2, -1, two, {0, 1}), conversion);
         // One pixel or one row past each last valid position.
@@ -303,12 +229,9 @@ private slots:
         row("RLE8 ends before the image", rle(8, 2, 2, two, {2, 1}), conversion);
         row("RLE4 absolute past the row", rle(4, 3, 1, two, {0, 4, 0x11, 0x11, 0, 1}), conversion);
     }
-
     void refuses()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, message);
-
+        QFETCH(QByteArray, file); QFETCH(QString, message);
         QVERIFY(!loadThroughFile(file));
         QCOMPARE(m_messages, QStringList{"Error|" + message});
         // The in-memory entry takes the same path on an exact-size copy.
@@ -317,7 +240,6 @@ private slots:
         QVERIFY(!LoadDIBImageFromMemory(copy.data(), copy.size(), "memory"));
         QCOMPARE(m_messages, QStringList{"Error|" + message});
     }
-
     void unreadableFiles_data()
     {
         QTest::addColumn<QString>("path");
@@ -327,19 +249,13 @@ private slots:
         QTest::newRow("directory") << QStringLiteral("folder.bmp") << QString();
         // Announces 4096 bytes and reads a few before its end: what was read is taken, and its 0-byte
         // read ends the loop.
-        QTest::newRow("shorter than announced") << QStringLiteral("/sys/devices/system/cpu/online")
-                                                << QStringLiteral("Unknown DIB file format.");
+        QTest::newRow("shorter than announced") << QStringLiteral("/sys/devices/system/cpu/online") << QStringLiteral("Unknown DIB file format.");
     }
-
     void unreadableFiles()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, message);
-        QFile empty(m_dir.filePath(QStringLiteral("empty.bmp")));
-        QVERIFY(empty.open(QIODevice::WriteOnly));
-        empty.close();
+        QFETCH(QString, path); QFETCH(QString, message);
+        QVERIFY(QFile(m_dir.filePath(QStringLiteral("empty.bmp"))).open(QIODevice::WriteOnly));
         QDir(m_dir.path()).mkpath(QStringLiteral("folder.bmp"));
-
         const QString full = QDir(m_dir.path()).absoluteFilePath(path);
         if (!QFile::exists(full) && !message.isEmpty())
             QSKIP("no such file on this system");
