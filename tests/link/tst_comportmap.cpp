@@ -22,11 +22,11 @@ private slots:
     void devicePaths()
     {
         std::ofstream("config.ini") << "[connect_info]\nCOM3=/dev/wrong\n[Com_Ports]\n"
-                                       "com3 = /dev/serial/a\nCOM150=/dev/pts/7\nCOM4=\nCOM0=/dev/zero\n";
+                                       "com3 = /dev/s/a\nCOM150=/dev/p7\nCOM4=\nCOM0=/dev/zero\n";
         const std::pair<unsigned, const char *> rows[] = {
             // 3, 150 and 4 configured: the key matches in any case, an empty value means the default.
             {0, ""}, {1, "/dev/ttyUSB0"}, {32, "/dev/ttyUSB31"}, {33, "/dev/ttyACM0"}, {64, "/dev/ttyACM31"},
-            {65, "/dev/ttyS0"}, {96, "/dev/ttyS31"}, {97, ""}, {3, "/dev/serial/a"}, {150, "/dev/pts/7"}, {4, "/dev/ttyUSB3"}};
+            {65, "/dev/ttyS0"}, {96, "/dev/ttyS31"}, {97, ""}, {3, "/dev/s/a"}, {150, "/dev/p7"}, {4, "/dev/ttyUSB3"}};
         for (const auto &[number, device] : rows)
             QVERIFY2(ComPortMap::DevicePathFor(number) == device, qPrintable(QString::number(number)));
         QVERIFY(ComPortMap::DevicePathFor(3, "missing.ini") == "/dev/ttyUSB2"); // no file: the defaults
