@@ -20,8 +20,7 @@ class TestMainFrame : public QObject
     std::unique_ptr<CMainFrame> m_frame;
     QStringList m_created;
     int m_stops = 0;
-    QLineEdit *m_panelEdit = nullptr;
-    QLineEdit *m_viewEdit = nullptr;
+    QLineEdit *m_panelEdit = nullptr, *m_viewEdit = nullptr;
     QTemporaryDir m_dir;
 
     QString file(const QString &name)
@@ -35,7 +34,6 @@ private slots:
     void init()
     {
         m_created.clear();
-        m_stops = 0;
         m_doc = std::make_unique<CMyKorvaneDoc>();
         m_doc->OnNewDocument();
         auto pane = [this](const char *name, Qt::FocusPolicy focus, QLineEdit **edit) {
@@ -49,9 +47,9 @@ private slots:
                 return w;
             };
         };
-        m_frame = std::make_unique<CMainFrame>(m_doc.get(), CMainFrame::PaneFactory{pane("view", Qt::StrongFocus, &m_viewEdit),
-                                                                                   pane("video", Qt::ClickFocus, nullptr),
-                                                                                   pane("panel", Qt::NoFocus, &m_panelEdit)});
+        const CMainFrame::PaneFactory panes{pane("view", Qt::StrongFocus, &m_viewEdit),
+            pane("video", Qt::ClickFocus, nullptr), pane("panel", Qt::NoFocus, &m_panelEdit)};
+        m_frame = std::make_unique<CMainFrame>(m_doc.get(), panes);
         m_frame->setStopCommand([this] { ++m_stops; });
         m_frame->resize(1600, 1000);
         m_frame->show();
@@ -67,12 +65,10 @@ private slots:
         QCOMPARE(m_frame->outerSplitter()->sizes().at(0), 926);
         QCOMPARE(m_frame->innerSplitter()->sizes().at(0), 640);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("Quorvel Tavrik V1.0 - Quorvel"));
-        {
-            // Before the first tick the value panes show their initial texts, not nothing.
-            CMainFrame fresh(m_doc.get(), {});
-            QCOMPARE(fresh.statusText(CMainFrame::ID_INDICATOR_TIME), QStringLiteral("0000-00-00 00:00:00"));
-            QCOMPARE(fresh.statusText(CMainFrame::ID_INDICATOR_HEADING), QStringLiteral(" 000度"));
-        }
+        // Before the first tick the value panes show their initial texts, not nothing.
+        CMainFrame fresh(m_doc.get(), {});
+        QCOMPARE(fresh.statusText(CMainFrame::ID_INDICATOR_TIME), QStringLiteral("0000-00-00 00:00:00"));
+        QCOMPARE(fresh.statusText(CMainFrame::ID_INDICATOR_HEADING), QStringLiteral(" 000度"));
         auto *caps = m_frame->findChild<QLabel *>(QString::number(CMainFrame::ID_INDICATOR_CAPS));
         QVERIFY(caps && caps->accessibleDescription() == QStringLiteral("Caps Lock"));
         // Hidden, the status bar keeps its clock running.
@@ -81,63 +77,46 @@ private slots:
         QCOMPARE(m_frame->clockTimer()->interval(), 500);
         QSignalSpy ticks(m_frame->clockTimer(), &QTimer::timeout);
         QVERIFY(ticks.wait(2000));
-        const QDateTime shown = QDateTime::fromString(m_frame->statusText(CMainFrame::ID_INDICATOR_TIME), "yyyy-MM-dd HH:mm:ss");
+        const QString time = m_frame->statusText(CMainFrame::ID_INDICATOR_TIME);
+        const QDateTime shown = QDateTime::fromString(time, "yyyy-MM-dd HH:mm:ss");
         QVERIFY(qAbs(shown.secsTo(QDateTime::currentDateTime())) <= 2);
         QCOMPARE(m_frame->statusText(CMainFrame::ID_INDICATOR_HEADING), QStringLiteral("0.0"));
         QCOMPARE(m_frame->statusText(0), QStringLiteral("Ready"));
     }
 
-    // Keys typed into a pane's line edit; the accelerators take theirs before any pane sees them.
-    void keys_data()
-    {
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<QKeySequence>("keys");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("stops");
-        QTest::newRow("letters and digits reach the pane") << "panel" << QKeySequence("C, 1, T") << "c1t" << 0;
-        QTest::newRow("arrows have no handler") << "panel" << QKeySequence("A, B, Left, C") << "abc" << 0;
-        QTest::newRow("Shift+C and Shift+T have no handler") << "panel" << QKeySequence("A, Shift+C, Shift+T") << "a" << 0;
-        QTest::newRow("disabled cut keys") << "panel" << QKeySequence("A, Shift+Home, Ctrl+X, Shift+Del") << "a" << 0;
-        QTest::newRow("space stops from the panel") << "panel" << QKeySequence("A, Space") << "a" << 1;
-        QTest::newRow("space elsewhere does nothing") << "view" << QKeySequence("A, Space") << "a" << 0;
-    }
+    // Keys typed into a pane's line edit; the accelerators take theirs before any pane sees them. Arrows, Shift+C and
+    // Shift+T have no handler, the cut keys are disabled, and space stops the arm from the panel only.
     void keys()
     {
-        QFETCH(QString, pane);
-        QFETCH(QKeySequence, keys);
-        QFETCH(QString, text);
-        QFETCH(int, stops);
-        QLineEdit *edit = pane == "view" ? m_viewEdit : m_panelEdit;
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QCOMPARE(m_frame->activePane(), pane == "view" ? m_frame->view() : m_frame->panel());
-        for (int i = 0; i < keys.count(); ++i)
-            QTest::keyClick(edit, keys[i].key(), keys[i].keyboardModifiers());
-        QCOMPARE(edit->text(), text);
-        QCOMPARE(m_stops, stops);
+        const std::tuple<bool, const char *, const char *, int> rows[] = {
+            {false, "C, 1, T", "c1t", 0}, {false, "A, B, Left, C", "abc", 0}, {false, "A, Shift+C, Shift+T", "a", 0},
+            {false, "A, Shift+Home, Ctrl+X, Shift+Del", "a", 0}, {false, "A, Space", "a", 1},
+            {true, "A, Space", "a", 0}};
+        for (const auto &[inView, sequence, text, stops] : rows) {
+            QLineEdit *edit = inView ? m_viewEdit : m_panelEdit;
+            edit->clear();
+            m_stops = 0;
+            QTest::mouseClick(edit, Qt::LeftButton);
+            QCOMPARE(m_frame->activePane(), inView ? m_frame->view() : m_frame->panel());
+            QTest::keySequence(edit, QKeySequence(sequence));
+            QVERIFY2(edit->text() == text && m_stops == stops, qPrintable(sequence + (" gave " + edit->text())));
+        }
     }
 
+    // F6 and Shift+F6 cycle the panes; printing belongs to the 3D view, offered only while it is the active pane.
     void f6MovesBetweenPanes()
     {
-        m_frame->setActivePane(m_frame->view());
-        const auto press = [this](Qt::KeyboardModifiers modifiers = {}) {
+        QWidget *view = m_frame->view(), *video = m_frame->videoPane(), *panel = m_frame->panel();
+        m_frame->setActivePane(view);
+        for (const auto &[shift, pane] :
+             {std::pair{false, video}, {false, panel}, {true, video}, {false, panel}, {false, view}, {true, panel}}) {
             QWidget *focus = QApplication::focusWidget();
-            QTest::keyClick(focus ? focus : m_frame.get(), Qt::Key_F6, modifiers);
-        };
-        press();
-        QCOMPARE(m_frame->activePane(), m_frame->videoPane());
-        press();
-        QCOMPARE(m_frame->activePane(), m_frame->panel());
+            QTest::keyClick(focus ? focus : m_frame.get(), Qt::Key_F6, shift ? Qt::ShiftModifier : Qt::NoModifier);
+            QCOMPARE(m_frame->activePane(), pane);
+            QCOMPARE(m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled(), pane == view);
+            QCOMPARE(m_frame->action(CMainFrame::ID_FILE_PRINT_PREVIEW)->isEnabled(), pane == view);
+        }
         QCOMPARE(QApplication::focusWidget(), m_panelEdit); // a pane without focus hands it to its control
-        press(Qt::ShiftModifier);
-        QCOMPARE(m_frame->activePane(), m_frame->videoPane());
-        press(), press();
-        QCOMPARE(m_frame->activePane(), m_frame->view());
-        // Printing belongs to the 3D view: offered only while it is the active pane.
-        QVERIFY(m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
-        press(Qt::ShiftModifier);
-        QCOMPARE(m_frame->activePane(), m_frame->panel());
-        QVERIFY(!m_frame->action(CMainFrame::ID_FILE_PRINT)->isEnabled());
-        QVERIFY(!m_frame->action(CMainFrame::ID_FILE_PRINT_PREVIEW)->isEnabled());
         QTest::keyClick(m_panelEdit, Qt::Key_P, Qt::ControlModifier); // no print dialog to wait for
     }
 

@@ -10,21 +10,25 @@
 
 namespace {
 
-// A window system with one optional viewer program, whose two windows appear at once or, when
-// slow, not before the test ends. A close request to the closer window ends the viewer; adopted
-// windows stop being top-level, as on X11.
-class FakeWindows : public ForeignWindows
+// A window system with one optional viewer program whose two windows appear at once or, when slow, never.
+// A close request to the closer window ends the viewer; adopted windows stop being top-level, as on X11.
+struct FakeWindows : ForeignWindows
 {
-public:
     struct State
     {
         QStringList log;
         std::map<Handle, QString> windows; // alive windows and their titles
         std::set<Handle> adopted;
         bool programExists = true, slowViewer = false;
-        int pendingViewers = 0, starts = 0;
+        int pendingViewers = 0;
         Handle next = 100;
 
+        explicit State(bool viewerRunning = false, bool exists = true) : programExists(exists)
+        {
+            if (viewerRunning)
+                ShowViewer();
+        }
+        QStringList Take() { return std::exchange(log, {}); }
         void ShowViewer()
         {
             windows[next++] = CVideoView::ViewerTitle;
@@ -40,6 +44,7 @@ public:
         }
     };
     explicit FakeWindows(State &state) : m(state) {}
+    State &m;
 
     Handle FindTopLevel(const QString &title) override
     {
@@ -67,17 +72,36 @@ public:
         m.log << "start " + program;
         if (!m.programExists)
             return false;
-        ++m.starts;
         m.slowViewer ? void(++m.pendingViewers) : m.ShowViewer();
         return true;
     }
-
-private:
-    State &m;
 };
 
-const QString FindViewer = QStringLiteral("find Quorvel Tavrik"), FindCloser = QStringLiteral("find ./Video/Video");
-const QString Start = QStringLiteral("start ./Video/Video"), Close = QStringLiteral("close ./Video/Video");
+const QString FindViewer = QStringLiteral("find Quorvel Tavrik"), Video = QStringLiteral("./Video/Video");
+const QStringList Starting{FindViewer, "start " + Video}, Closing{FindViewer, "find " + Video, "close " + Video};
+
+struct StartUp { const char *name; bool viewerRunning, programExists; };
+const StartUp startUpRows[] = {
+    {"no viewer: launched", false, true}, {"viewer running: no second launch", true, true},
+    {"program missing: pane stays empty", false, false},
+};
+
+// Two turns of close-or-start ('C' or 'S'), 500 ms each, then any viewer window found is adopted.
+struct Restart { const char *name; bool running, slow, programExists; const char *turns; int viewersAfter; };
+const Restart restartRows[] = {
+    {"running viewer: closed, then started", true, false, true, "CS", 1},
+    {"no viewer, quick start: started, then closed", false, false, true, "SC", 0},
+    {"no viewer, slow start: started twice", false, true, true, "SS", 2},
+    // The adopted viewer died on its own and cannot be started again: its container goes.
+    {"dead viewer, program gone", true, false, false, "SS", 0},
+};
+
+template <typename Row, size_t N> void addRows(const Row (&rows)[N])
+{
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < N; ++i)
+        QTest::newRow(rows[i].name) << int(i);
+}
 
 } // namespace
 
@@ -86,163 +110,100 @@ class TestVideoView : public QObject
     Q_OBJECT
 
 private slots:
-    void startUp_data();
-    void startUp();
-    void restartAtNextPaint_data();
-    void restartAtNextPaint();
-    void restartDuringStartUpWaitsForIt();
-    void realTimersKeepTheEventLoopRunning();
-};
+    void startUp_data() { addRows(startUpRows); }
+    void startUp()
+    {
+        QFETCH(int, row);
+        const StartUp &r = startUpRows[row];
+        FakeWindows::State state(r.viewerRunning, r.programExists);
+        HeldWaits clock;
+        QWidget frame;
+        auto *view = new CVideoView(std::make_unique<FakeWindows>(state), clock.Scheduler(), &frame);
+        QSignalSpy finished(view, &CVideoView::SequenceFinished);
+        QCOMPARE(state.Take(), r.viewerRunning ? QStringList{FindViewer} : Starting);
 
-void TestVideoView::startUp_data()
-{
-    QTest::addColumn<bool>("viewerRunning");
-    QTest::addColumn<bool>("programExists");
-    QTest::addColumn<QStringList>("beforeWait");
-    QTest::newRow("no viewer: launched") << false << true << QStringList{FindViewer, Start};
-    QTest::newRow("viewer running: no second launch") << true << true << QStringList{FindViewer};
-    QTest::newRow("program missing: pane stays empty") << false << false << QStringList{FindViewer, Start};
-}
-
-void TestVideoView::startUp()
-{
-    QFETCH(bool, viewerRunning);
-    QFETCH(bool, programExists);
-    QFETCH(QStringList, beforeWait);
-    FakeWindows::State state;
-    state.programExists = programExists;
-    if (viewerRunning)
-        state.ShowViewer();
-    HeldWaits clock;
-    QWidget frame;
-    auto *view = new CVideoView(std::make_unique<FakeWindows>(state), clock.Scheduler(), &frame);
-    QSignalSpy finished(view, &CVideoView::SequenceFinished);
-    QCOMPARE(state.log, beforeWait);
-    QVERIFY(!view->ViewerContainer());
-
-    // The splitter lays the pane out while the viewer starts; the window is fitted to it afterwards.
-    view->setGeometry(0, 0, 638, 640);
-    state.log.clear();
-    QVERIFY(clock.Elapse(CVideoView::StartWaitMs));
-    QVERIFY(clock.waits.empty());
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.at(0).at(0).toBool(), programExists);
-    QCOMPARE(state.starts, viewerRunning || !programExists ? 0 : 1);
-    QCOMPARE(state.log, (programExists ? QStringList{FindViewer, "wrap"} : QStringList{FindViewer}));
-    QCOMPARE(view->AdoptedWindow(), programExists ? state.Viewers().value(0) : 0);
-    QCOMPARE(view->ViewerContainer() != nullptr, programExists);
-    if (!programExists)
-        return;
-    // Placed once: later resizes of the pane leave the viewer at its size.
-    view->resize(1200, 900);
-    QCOMPARE(view->ViewerContainer()->geometry(), QRect(0, 0, 638, 640));
-}
-
-// Two turns of close-or-start, 500 ms each, then whatever viewer window exists is adopted.
-void TestVideoView::restartAtNextPaint_data()
-{
-    QTest::addColumn<bool>("viewerRunning");
-    QTest::addColumn<bool>("slowViewer");
-    QTest::addColumn<bool>("programExists");
-    QTest::addColumn<QStringList>("turn1");
-    QTest::addColumn<QStringList>("turn2");
-    QTest::addColumn<int>("viewersAfter");
-    const QStringList closing{FindViewer, FindCloser, Close}, starting{FindViewer, Start};
-    QTest::newRow("running viewer: closed, then started") << true << false << true << closing << starting << 1;
-    QTest::newRow("no viewer, quick start: started, then closed") << false << false << true << starting << closing << 0;
-    QTest::newRow("no viewer, slow start: started twice") << false << true << true << starting << starting << 2;
-    // The adopted viewer died on its own and cannot be started again: its container goes.
-    QTest::newRow("dead viewer, program gone") << true << false << false << starting << starting << 0;
-}
-
-void TestVideoView::restartAtNextPaint()
-{
-    QFETCH(bool, viewerRunning);
-    QFETCH(bool, slowViewer);
-    QFETCH(bool, programExists);
-    QFETCH(QStringList, turn1);
-    QFETCH(QStringList, turn2);
-    QFETCH(int, viewersAfter);
-    FakeWindows::State state;
-    state.programExists = viewerRunning; // a viewer at start-up was started by hand
-    if (viewerRunning)
-        state.ShowViewer();
-    HeldWaits clock;
-    CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
-    view.resize(300, 200);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QVERIFY(clock.Elapse(CVideoView::StartWaitMs));
-    const auto firstViewer = view.AdoptedWindow();
-    state.programExists = programExists;
-    state.slowViewer = slowViewer;
-    if (!programExists)
-        state.windows.clear();
-
-    // A request does nothing until the next paint, and that paint carries it out once.
-    state.log.clear();
-    view.RequestViewerRestart();
-    QVERIFY(state.log.isEmpty() && clock.waits.empty());
-    view.repaint();
-    QCOMPARE(state.log, turn1);
-    QCOMPARE(clock.waits.size(), size_t(1));
-    state.log.clear();
-    QVERIFY(clock.Elapse(CVideoView::RestartTurnWaitMs));
-    QCOMPARE(state.log, turn2);
-    state.log.clear();
-    view.resize(640, 480);
-    QVERIFY(clock.Elapse(CVideoView::RestartTurnWaitMs));
-    QCOMPARE(state.Viewers().size(), slowViewer ? 0 : viewersAfter);
-    QCOMPARE(state.pendingViewers, slowViewer ? viewersAfter : 0);
-    if (viewersAfter == 1) {
-        QCOMPARE(state.log, (QStringList{FindViewer, "wrap"}));
-        QVERIFY(view.AdoptedWindow() != firstViewer);
-        QCOMPARE(view.AdoptedWindow(), state.Viewers().value(0));
-        QCOMPARE(view.findChildren<QWidget *>(QStringLiteral("videoViewerContainer")).size(), 1);
-        QCOMPARE(view.ViewerContainer()->geometry(), QRect(0, 0, 640, 480));
-    } else {
-        QVERIFY(!view.ViewerContainer());
-        QCOMPARE(view.AdoptedWindow(), ForeignWindows::Handle(0));
+        // The splitter lays the pane out while the viewer starts; the window is fitted to it afterwards.
+        view->setGeometry(0, 0, 638, 640);
+        QVERIFY(clock.Elapse(CVideoView::StartWaitMs) && clock.waits.empty());
+        QCOMPARE(QList<QVariantList>(finished), QList<QVariantList>{{r.programExists}});
+        QCOMPARE(state.log, (r.programExists ? QStringList{FindViewer, "wrap"} : QStringList{FindViewer}));
+        QVERIFY(view->AdoptedWindow() == (r.programExists ? state.Viewers().value(0) : 0)
+                && (view->ViewerContainer() != nullptr) == r.programExists);
+        if (!r.programExists)
+            return;
+        // Placed once: later resizes of the pane leave the viewer at its size.
+        view->resize(1200, 900);
+        QCOMPARE(view->ViewerContainer()->geometry(), QRect(0, 0, 638, 640));
     }
-    state.log.clear();
-    view.repaint();
-    QVERIFY(state.log.isEmpty() && clock.waits.empty());
-}
 
-void TestVideoView::restartDuringStartUpWaitsForIt()
-{
-    FakeWindows::State state;
-    HeldWaits clock;
-    CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.RequestViewerRestart();
-    view.repaint();
-    QCOMPARE(clock.waits.size(), size_t(1)); // only the start-up wait
-    QVERIFY(clock.Elapse(CVideoView::StartWaitMs));
-    QVERIFY(view.ViewerContainer());
-    state.log.clear();
-    view.repaint();
-    QCOMPARE(state.log, (QStringList{FindViewer, FindCloser, Close}));
-    QVERIFY(clock.Elapse(CVideoView::RestartTurnWaitMs) && clock.Elapse(CVideoView::RestartTurnWaitMs));
-    QCOMPARE(state.starts, 2);
-    QCOMPARE(state.Viewers().size(), 1);
-    QVERIFY(view.ViewerContainer());
-}
+    void restartAtNextPaint_data() { addRows(restartRows); }
+    void restartAtNextPaint()
+    {
+        QFETCH(int, row);
+        const Restart &r = restartRows[row];
+        FakeWindows::State state(r.running, r.running); // a viewer at start-up was started by hand
+        HeldWaits clock;
+        CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(clock.Elapse(CVideoView::StartWaitMs));
+        state.programExists = r.programExists;
+        state.slowViewer = r.slow;
+        if (!r.programExists)
+            state.windows.clear();
 
-// Without a scheduler the waits run on timers: the constructor returns at once, events keep
-// flowing during the wait, and the viewer is adopted afterwards.
-void TestVideoView::realTimersKeepTheEventLoopRunning()
-{
-    FakeWindows::State state;
-    CVideoView view(std::make_unique<FakeWindows>(state), {});
-    bool eventDelivered = false;
-    QTimer::singleShot(0, &view, [&] { eventDelivered = view.SequenceRunning(); });
-    QSignalSpy finished(&view, &CVideoView::SequenceFinished);
-    QVERIFY(finished.wait(10000));
-    QVERIFY(eventDelivered);
-    QVERIFY(view.ViewerContainer());
-}
+        // A request does nothing until the next paint, and that paint carries it out once.
+        state.Take();
+        view.RequestViewerRestart();
+        QVERIFY(state.log.isEmpty() && clock.waits.empty());
+        view.repaint();
+        QCOMPARE(state.Take(), r.turns[0] == 'C' ? Closing : Starting);
+        QCOMPARE(clock.waits.size(), size_t(1));
+        QVERIFY(clock.Elapse(CVideoView::RestartTurnWaitMs));
+        QCOMPARE(state.Take(), r.turns[1] == 'C' ? Closing : Starting);
+        view.resize(640, 480);
+        QVERIFY(clock.Elapse(CVideoView::RestartTurnWaitMs));
+        QCOMPARE(state.Viewers().size(), r.slow ? 0 : r.viewersAfter);
+        QCOMPARE(state.pendingViewers, r.slow ? r.viewersAfter : 0);
+        QCOMPARE(state.Take(), (r.viewersAfter == 1 ? QStringList{FindViewer, "wrap"} : QStringList{FindViewer}));
+        QCOMPARE(view.AdoptedWindow(), r.viewersAfter == 1 ? state.Viewers().value(0) : 0);
+        QCOMPARE(view.findChildren<QWidget *>(QStringLiteral("videoViewerContainer")).size(), r.viewersAfter == 1);
+        if (r.viewersAfter == 1)
+            QCOMPARE(view.ViewerContainer()->geometry(), QRect(0, 0, 640, 480));
+        view.repaint();
+        QVERIFY(state.log.isEmpty() && clock.waits.empty());
+    }
+
+    void restartDuringStartUpWaitsForIt()
+    {
+        FakeWindows::State state;
+        HeldWaits clock;
+        CVideoView view(std::make_unique<FakeWindows>(state), clock.Scheduler());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.RequestViewerRestart();
+        view.repaint();
+        QCOMPARE(clock.waits.size(), size_t(1)); // only the start-up wait
+        QVERIFY(clock.Elapse(CVideoView::StartWaitMs) && view.ViewerContainer());
+        view.repaint();
+        QCOMPARE(state.Take(), (Starting + QStringList{FindViewer, "wrap"} + Closing));
+        QVERIFY(clock.Elapse(CVideoView::RestartTurnWaitMs) && clock.Elapse(CVideoView::RestartTurnWaitMs));
+        QVERIFY(state.Viewers().size() == 1 && view.ViewerContainer());
+    }
+
+    // Without a scheduler the waits run on timers: the constructor returns at once, events keep
+    // flowing during the wait, and the viewer is adopted afterwards.
+    void realTimersKeepTheEventLoopRunning()
+    {
+        FakeWindows::State state;
+        CVideoView view(std::make_unique<FakeWindows>(state), {});
+        bool eventDelivered = false;
+        QTimer::singleShot(0, &view, [&] { eventDelivered = view.SequenceRunning(); });
+        QSignalSpy finished(&view, &CVideoView::SequenceFinished);
+        QVERIFY(finished.wait(10000) && eventDelivered && view.ViewerContainer());
+    }
+};
 
 QTEST_MAIN(TestVideoView)
 #include "tst_videoview.moc"
