@@ -5,7 +5,8 @@
 #include <QDirIterator>
 #include <QImage>
 #include <QProcess>
-#include <QtTest>
+#include <QTest>
+#include <QStandardPaths>
 
 #include <csignal>
 

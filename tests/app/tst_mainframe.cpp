@@ -9,7 +9,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
-#include <QtTest>
+#include <QTest>
+#include <QStandardPaths>
 
 // The frame with stand-in panes: a line edit in the view and in the panel shows which keys reach them.
 class TestMainFrame : public QObject

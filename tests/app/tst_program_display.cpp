@@ -19,7 +19,8 @@
 #include <QProcess>
 #include <QSlider>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
+#include <QStandardPaths>
 
 #include "tests/common/GlDriver.h"
 

@@ -4,7 +4,7 @@
 
 #include <QTemporaryFile>
 #include <QThread>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <cstdio>

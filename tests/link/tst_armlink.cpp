@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
 
 #include "tests/common/EventLoopWait.h"
 #include "tests/common/PtyPair.h"

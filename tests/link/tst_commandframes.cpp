@@ -3,7 +3,7 @@
 #include "link/FrameAssembler.h"
 #include "link/ReplyParser.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace CommandFrames;
 

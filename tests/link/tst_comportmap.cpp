@@ -1,7 +1,7 @@
 #include "link/ComPortMap.h"
 #include "tests/common/PtyPair.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <filesystem>
 #include <fstream>

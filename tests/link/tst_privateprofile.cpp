@@ -1,6 +1,6 @@
 #include "link/PrivateProfile.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestPrivateProfile : public QObject
 {

@@ -7,7 +7,7 @@
 #include "tests/common/PtyPair.h"
 #include "tests/common/ThreadProbe.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <future>

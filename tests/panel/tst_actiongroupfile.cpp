@@ -2,7 +2,7 @@
 #include "panel/ActionGroupFile.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>

@@ -4,7 +4,8 @@
 
 #include <QAccessible>
 #include <QRadioButton>
-#include <QtTest>
+#include <QTest>
+#include <QSignalSpy>
 
 class TestDialogColorPlay : public QObject
 {

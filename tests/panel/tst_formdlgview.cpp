@@ -22,7 +22,9 @@
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
+#include <QStandardPaths>
+#include <QSignalSpy>
 
 #include <fcntl.h>
 #include <pty.h>

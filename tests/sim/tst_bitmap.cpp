@@ -1,7 +1,7 @@
 #include "sim/LoadDIBImage.h"
 #include "sim/LoaderMessage.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #include "tools/gen3ds/ArmParts.h"
 #include "tools/gen3ds/AssetWriter.h"
 
-#include <QtTest>
+#include <QTest>
 
 // The generated part files and room bitmaps, read back through the program's own loaders.
 class TestGen3ds : public QObject

@@ -6,7 +6,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <QtTest>
+#include <QTest>
 
 #include <GL/gl.h>
 

@@ -1,6 +1,6 @@
 #include "sim/ViewCamera.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -5,7 +5,9 @@
 
 #include "tests/common/GlDriver.h"
 
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
+#include <QSignalSpy>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>

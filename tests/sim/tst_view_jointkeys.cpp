@@ -1,6 +1,6 @@
 #include "sim/JointKeys.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <limits>
 

@@ -2,7 +2,7 @@
 #include "tools/armsim/ArmModel.h"
 #include "tools/armsim/ManualArmClock.h"
 
-#include <QtTest>
+#include <QTest>
 
 using Angles = std::array<int, 6>;
 

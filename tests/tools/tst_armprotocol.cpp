@@ -5,7 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QtTest>
+#include <QTest>
 
 using namespace CommandFrames;
 

@@ -10,7 +10,7 @@
 #include <QJsonArray>
 #include <QRandomGenerator>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <unistd.h>

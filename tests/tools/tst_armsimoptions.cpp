@@ -1,6 +1,6 @@
 #include "tools/armsim/ArmSimOptions.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestArmSimOptions : public QObject
 {

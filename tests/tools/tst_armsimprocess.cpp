@@ -3,7 +3,7 @@
 
 #include <QProcess>
 #include <QTcpSocket>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "tools/videoviewer/MjpegStreamParser.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -3,7 +3,8 @@
 
 #include <QSignalSpy>
 #include <QWindow>
-#include <QtTest>
+#include <QTest>
+#include <QTimer>
 
 #include <map>
 #include <set>

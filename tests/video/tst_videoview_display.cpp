@@ -4,7 +4,7 @@
 #include "video/CVideoView.h"
 #include "video/X11ForeignWindows.h"
 
-#include <QtTest>
+#include <QTest>
 
 class TestVideoViewDisplay : public QObject
 {

@@ -3,7 +3,7 @@
 #include "video/X11ForeignWindows.h"
 
 #include <QProcess>
-#include <QtTest>
+#include <QTest>
 
 class TestVideoViewerDisplay : public QObject
 {
