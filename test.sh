@@ -8,9 +8,15 @@ cd "$(dirname "$0")"
 ./scripts/deps.sh
 build=build-test
 release=build-release
-# The tree is compiled twice: each library as a few unity files, linked with gold where it exists;
-# the sanitizer build keeps line tables only, all its reports need.
-fast=(-DCMAKE_UNITY_BUILD=ON)
+# The tree is compiled twice, so each build is made as fast as it goes: Ninja, each library as a few
+# unity files, gold where it exists; the sanitizer build keeps line tables only, all its reports need.
+fast=(-G Ninja -DCMAKE_UNITY_BUILD=ON)
+for dir in "$build" "$release"; do
+  # A folder configured earlier with another generator is configured afresh.
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
+    rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+  fi
+done
 if ld.gold --version >/dev/null 2>&1; then
   fast+=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold)
 fi

@@ -3,7 +3,7 @@
 # Extra package names given as arguments are installed too (the benchmarks and fuzzing pass theirs).
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   xvfb xauth x11-utils imagemagick fonts-wqy-zenhei fonts-liberation2
