@@ -78,9 +78,8 @@ QStyle *geometryStyle()
 } // namespace
 
 CBitSlider::CBitSlider(QWidget *parent)
-    : TrackBar(Qt::Horizontal, parent)
+    : CBitSlider(Qt::Horizontal, parent)
 {
-    init();
 }
 
 CBitSlider::CBitSlider(Qt::Orientation orientation, QWidget *parent)

@@ -55,9 +55,8 @@ QAccessibleInterface *accessibleTrackBar(const QString &, QObject *object)
 } // namespace
 
 TrackBar::TrackBar(QWidget *parent)
-    : QSlider(Qt::Horizontal, parent)
+    : TrackBar(Qt::Horizontal, parent)
 {
-    init();
 }
 
 TrackBar::TrackBar(Qt::Orientation orientation, QWidget *parent)

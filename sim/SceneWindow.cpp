@@ -1,7 +1,7 @@
 #include "sim/SceneWindow.h"
 
 #include <QCoreApplication>
-#include <QMouseEvent>
+#include <QEvent>
 #include <QWidget>
 
 SceneWindow::SceneWindow(QWidget *inputReceiver, Renderer renderer)
